@@ -1,0 +1,106 @@
+#include "platform/SystemPlatform.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <ctime>
+#include <unistd.h>
+
+namespace vx {
+
+namespace {
+
+std::uint64_t monotonicNanoseconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::uint64_t>(ts.tv_sec) * 1'000'000'000u + static_cast<std::uint64_t>(ts.tv_nsec);
+}
+
+void sleepNanoseconds(std::uint64_t ns)
+{
+    timespec ts{static_cast<time_t>(ns / 1'000'000'000u), static_cast<long>(ns % 1'000'000'000u)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, 0, &ts, &ts) != 0) {
+    }
+}
+
+constexpr std::uint64_t tickStepNs = 15'625'000; // 1/64 s
+
+} // namespace
+
+SystemPlatform::SystemPlatform(std::unique_ptr<SoundOutput> sound)
+    : sound_(sound ? std::move(sound) : std::make_unique<SilentSoundOutput>())
+    , rng_(static_cast<std::uint64_t>(monotonicNanoseconds()))
+{
+}
+
+SystemPlatform::~SystemPlatform() = default;
+
+std::uint32_t SystemPlatform::ticksFromNanoseconds(std::uint64_t ns)
+{
+    // Whole steps of 15.625 ms, as milliseconds: 15 and 16 in turn, 125 ms every 8 steps.
+    const std::uint64_t steps = ns / tickStepNs;
+    return static_cast<std::uint32_t>(steps * 125 / 8);
+}
+
+std::uint32_t SystemPlatform::tickCount()
+{
+    return ticksFromNanoseconds(monotonicNanoseconds());
+}
+
+void SystemPlatform::sleep(int ms)
+{
+    if (ms > 0)
+        sleepNanoseconds(static_cast<std::uint64_t>(ms) * 1'000'000u);
+}
+
+void SystemPlatform::waitUntil(std::uint32_t tick)
+{
+    // Sleep to the step boundary at which the counter reaches the deadline rather than spinning.
+    for (;;) {
+        const std::uint64_t nowNs = monotonicNanoseconds();
+        const std::int32_t left = tickDiff(tick, ticksFromNanoseconds(nowNs));
+        if (left <= 0)
+            return;
+        const std::uint64_t nextStep = (nowNs / tickStepNs + 1) * tickStepNs;
+        sleepNanoseconds(nextStep - nowNs);
+    }
+}
+
+void SystemPlatform::doEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void SystemPlatform::randomize(double seed)
+{
+    rng_.seed(static_cast<std::uint64_t>(seed));
+}
+
+double SystemPlatform::nextRandom()
+{
+    // 53 random bits: exactly uniform on [0, 1), never 1.
+    return static_cast<double>(rng_() >> 11) * 0x1p-53;
+}
+
+QDateTime SystemPlatform::now()
+{
+    return QDateTime::currentDateTime();
+}
+
+void SystemPlatform::end()
+{
+    std::_Exit(0);
+}
+
+void SystemPlatform::beep()
+{
+    QApplication::beep();
+}
+
+SoundOutput &SystemPlatform::sound()
+{
+    return *sound_;
+}
+
+} // namespace vx

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QPlainTextEdit;
+
+namespace vx {
+
+// The result window: every report since it was opened, newest first.
+class frmResult : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmResult(QWidget *owner);
+
+    QPlainTextEdit *txtResult = nullptr;
+
+    // The box's text exactly as the reports wrote it, line ends included.
+    const QString &text() const { return text_; }
+    void setText(const QString &text);
+
+    void Form_Resize();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    QString text_;
+};
+
+} // namespace vx
