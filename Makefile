@@ -23,7 +23,16 @@ run: build
 test-unit: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-test: test-unit
+# The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize: deps
+	@cmake -S . -B $(SAN_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DVX_SANITIZE=ON -DVX_BUILD_BENCHMARKS=OFF >/dev/null
+	@cmake --build $(SAN_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0 \
+	ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
+
+test: test-unit test-sanitize
 
 bench: build
 	bench/run-all $(BUILD)

@@ -1,11 +1,14 @@
 #include "platform/SdlSoundOutput.h"
 
+#include <QCoreApplication>
+
 #include <SDL.h>
 
 #include <QDir>
 #include <QFile>
 #include <QHash>
 
+#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -41,6 +44,32 @@ struct Located {
     struct stat info;
 };
 
+// alsa-lib reports a machine without a sound card on stderr while SDL probes it;
+// the game runs silently there, so those reports are dropped.
+void dropAlsaReport(const char *, int, const char *, int, const char *, ...) {}
+
+using AlsaErrorHandler = void (*)(const char *, int, const char *, int, const char *, ...);
+using SetAlsaErrorHandler = int (*)(AlsaErrorHandler);
+
+void *quietenAlsa()
+{
+    void *alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_GLOBAL);
+    if (!alsa)
+        return nullptr;
+    if (auto set = reinterpret_cast<SetAlsaErrorHandler>(dlsym(alsa, "snd_lib_error_set_handler")))
+        set(&dropAlsaReport);
+    return alsa;
+}
+
+void releaseAlsa(void *alsa)
+{
+    if (!alsa)
+        return;
+    if (auto set = reinterpret_cast<SetAlsaErrorHandler>(dlsym(alsa, "snd_lib_error_set_handler")))
+        set(nullptr);
+    dlclose(alsa);
+}
+
 bool sameStamp(const Cue &cue, const struct stat &info)
 {
     return cue.fileSize == info.st_size && cue.fileTime.tv_sec == info.st_mtim.tv_sec
@@ -52,6 +81,7 @@ bool sameStamp(const Cue &cue, const struct stat &info)
 struct SdlSoundOutput::Impl {
     QStringList dirs;
     bool subsystemUp = false;
+    void *alsa = nullptr;
     SDL_AudioDeviceID device = 0;
     SDL_AudioSpec spec{};
 
@@ -108,6 +138,9 @@ struct SdlSoundOutput::Impl {
         // A cut-off file is refused rather than played in part.
         SDL_SetHint(SDL_HINT_WAVE_TRUNCATION, "strict");
         SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "VX-Clackon!");
+        // The game stays quiet on the console whatever the driver has to say.
+        SDL_LogSetPriority(SDL_LOG_CATEGORY_AUDIO, SDL_NUM_LOG_PRIORITIES);
+        alsa = quietenAlsa();
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
             return;
         subsystemUp = true;
@@ -137,6 +170,8 @@ struct SdlSoundOutput::Impl {
         if (subsystemUp)
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
         subsystemUp = false;
+        releaseAlsa(alsa);
+        alsa = nullptr;
     }
 
     // A soft two-partial chime, for a synchronous cue whose file can't be played.
@@ -261,12 +296,22 @@ struct SdlSoundOutput::Impl {
             if (SDL_AudioStreamPut(stream, raw + at, int(n)) != 0 || !drain())
                 return nullptr;
         }
-        if (SDL_AudioStreamFlush(stream) != 0 || !drain())
+        // The stream keeps the resampler's look-ahead back even on a flush, so push a
+        // stretch of silence through and cut the result to its true length.
+        const std::vector<Uint8> silence(std::size_t(std::max(4096, wav.freq / 4)) * frameBytes,
+                                         wav.silence);
+        if (SDL_AudioStreamPut(stream, silence.data(), int(silence.size())) != 0 || !drain()
+            || SDL_AudioStreamFlush(stream) != 0 || !drain())
             return nullptr;
-        const std::size_t frame = std::size_t(spec.channels);
-        cue->samples.resize(cue->samples.size() - cue->samples.size() % frame);
+        const std::uint64_t frames = (std::uint64_t(rawLength / frameBytes) * std::uint64_t(spec.freq)
+                                      + std::uint64_t(wav.freq) - 1)
+            / std::uint64_t(wav.freq);
+        cue->samples.resize(std::min<std::size_t>(cue->samples.size(),
+                                                  std::size_t(frames) * std::size_t(spec.channels)));
+        cue->samples.resize(cue->samples.size() - cue->samples.size() % std::size_t(spec.channels));
         if (cue->samples.empty())
             return nullptr;
+        cue->samples.shrink_to_fit();
         return cue;
     }
 
@@ -323,6 +368,9 @@ QStringList SdlSoundOutput::defaultSearchDirs()
 #ifdef VX_INSTALL_SOUNDS_DIR
     dirs.append(QStringLiteral(VX_INSTALL_SOUNDS_DIR));
 #endif
+    // An installed copy moved to another prefix still finds the sounds installed beside it.
+    if (QCoreApplication::instance())
+        dirs.append(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/vx-clackon/sounds"));
 #ifdef VX_SOURCE_SOUNDS_DIR
     dirs.append(QStringLiteral(VX_SOURCE_SOUNDS_DIR));
 #endif

@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace vx {
@@ -20,8 +21,9 @@ QImage makeImage(int width, int height, qreal dpr, Color fill)
     const int ph = std::max(1, toInt32(height * dpr));
     QImage image(pw, ph, QImage::Format_RGB32);
     image.setDevicePixelRatio(dpr);
-    image.setDotsPerMeterX(toInt32(dotsPerMeter96 * dpr));
-    image.setDotsPerMeterY(toInt32(dotsPerMeter96 * dpr));
+    // Logical resolution: the painter scales by the pixel ratio itself, so fonts keep their logical size.
+    image.setDotsPerMeterX(dotsPerMeter96);
+    image.setDotsPerMeterY(dotsPerMeter96);
     image.fill(toPixel(fill));
     return image;
 }
@@ -34,7 +36,8 @@ Surface::Surface(int width, int height, qreal devicePixelRatio)
     : width_(std::max(1, width))
     , height_(std::max(1, height))
     , dpr_(devicePixelRatio > 0 ? devicePixelRatio : 1.0)
-    , image_(makeImage(width_, height_, dpr_, backColor_))
+    // backColor_ is declared after image_, so it is not set yet here.
+    , image_(makeImage(width_, height_, dpr_, rgb(0, 0, 0)))
 {
 }
 
@@ -211,9 +214,23 @@ void Surface::line(double x, double y, double dx, double dy, Color color)
             fillPhysical(x1 + 1, y0, x0 + 1, y0 + 1, color);
         return;
     }
-    QPainter p(&image_);
-    p.setPen(QPen(toQColor(color), 1));
-    p.drawLine(QPointF(x0 + 0.5, y0 + 0.5), QPointF(x1 + 0.5, y1 + 0.5));
+    // A slanted line steps pixel by pixel, so it stays crisp at any pixel ratio and, like the
+    // straight ones, stops short of its end point.
+    const int ax = std::abs(x1 - x0), ay = std::abs(y1 - y0);
+    const int sx = x1 > x0 ? 1 : -1, sy = y1 > y0 ? 1 : -1;
+    int err = ax - ay;
+    for (int x = x0, y = y0; x != x1 || y != y1;) {
+        fillPhysical(x, y, x + 1, y + 1, color);
+        const int e2 = 2 * err;
+        if (e2 > -ay) {
+            err -= ay;
+            x += sx;
+        }
+        if (e2 < ax) {
+            err += ax;
+            y += sy;
+        }
+    }
 }
 
 void Surface::box(double x, double y, double dx, double dy, Color color)

@@ -132,6 +132,8 @@ void FakePlatform::randomize(double seed)
 
 double FakePlatform::nextRandom()
 {
+    if (randomOverride)
+        return randomOverride();
     return static_cast<double>(rng_() >> 11) * 0x1p-53;
 }
 

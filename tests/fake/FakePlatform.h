@@ -57,10 +57,14 @@ public:
     void doEvents() override;
     void randomize(double seed) override;
     double nextRandom() override;
+    // When set, replaces the generator's values (to force extremes).
+    std::function<double()> randomOverride;
     QDateTime now() override;
     [[noreturn]] void end() override;
     void beep() override { ++beeps; }
-    SoundOutput &sound() override { return sound_; }
+    SoundOutput &sound() override { return soundOverride ? *soundOverride : sound_; }
+    // A real output in place of the recorder (benchmarks).
+    SoundOutput *soundOverride = nullptr;
 
     RecordingSound &recorder() { return sound_; }
 
