@@ -35,10 +35,13 @@ QString dateTimeText(const QDateTime &when)
     const bool plain = locale.language() == QLocale::C;
     const QString date = plain ? when.date().toString(QStringLiteral("yyyy/MM/dd"))
                                : locale.toString(when.date(), QLocale::ShortFormat);
-    if (when.time() == QTime(0, 0))
+    // The clock line counts whole seconds, so all of the day's first second is midnight.
+    const QTime t = when.time();
+    const QTime seconds(t.hour(), t.minute(), t.second());
+    if (seconds == QTime(0, 0))
         return date;
-    const QString time = plain ? when.time().toString(QStringLiteral("HH:mm:ss"))
-                               : locale.toString(when.time(), longTimeFormat(locale));
+    const QString time = plain ? seconds.toString(QStringLiteral("HH:mm:ss"))
+                               : locale.toString(seconds, longTimeFormat(locale));
     return date + QLatin1Char(' ') + time;
 }
 
