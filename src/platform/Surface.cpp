@@ -154,7 +154,9 @@ double Surface::textHeight(const QString &) const
 
 void Surface::print(const QString &text, bool lineEnd)
 {
-    const double w = textWidth(text);
+    // Measuring shapes the text a second time: only when the width is used.
+    const bool needWidth = !lineEnd || !fontTransparent;
+    const double w = needWidth ? textWidth(text) : 0;
     const double h = textHeight();
     if (!text.isEmpty()) {
         QPainter p(&image_);
