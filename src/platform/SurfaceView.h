@@ -17,7 +17,7 @@ public:
 
     // Places the widget and sizes its image at once, shown or not.
     void moveTo(int left, int top, int width, int height);
-    // Repaints now; false when there is nothing on screen to repaint.
+    // Repaints now when shown (a hidden view has nothing on screen to repaint); never fails.
     bool refresh();
 
 protected:

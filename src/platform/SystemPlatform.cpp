@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include <bit>
 #include <cstdlib>
 #include <ctime>
 #include <unistd.h>
@@ -74,7 +75,8 @@ void SystemPlatform::doEvents()
 
 void SystemPlatform::randomize(double seed)
 {
-    rng_.seed(static_cast<std::uint64_t>(seed));
+    // Any number is a seed: its bits, so a negative, huge or NaN value cannot overflow a conversion.
+    rng_.seed(std::bit_cast<std::uint64_t>(seed));
 }
 
 double SystemPlatform::nextRandom()

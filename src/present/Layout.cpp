@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -15,6 +16,16 @@
 
 #include <algorithm>
 #include <optional>
+
+// The icons are compiled into the game's static library, where nothing else would pull them in.
+static void initIconResources()
+{
+    static const bool done = [] {
+        Q_INIT_RESOURCE(icons);
+        return true;
+    }();
+    (void)done;
+}
 
 namespace vx {
 
@@ -71,6 +82,26 @@ void setScrollRange(QScrollBar &bar, int min, int max, int small, int large, int
     bar.setValue(value);
 }
 
+// Qt's scroll bars invert their controls, which swaps Left and Right on a horizontal one;
+// here Right steps up, like the right arrow button and like the desktop the layout was made for.
+class HorizontalArrowKeys : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key != Qt::Key_Left && key != Qt::Key_Right)
+            return false;
+        static_cast<QScrollBar *>(watched)->triggerAction(key == Qt::Key_Right ? QAbstractSlider::SliderSingleStepAdd
+                                                                                 : QAbstractSlider::SliderSingleStepSub);
+        return true;
+    }
+};
+
 const QString msGothic = QStringLiteral("ＭＳ ゴシック");
 const QString msPGothic = QStringLiteral("ＭＳ Ｐゴシック");
 
@@ -80,6 +111,7 @@ void layoutMainWindow(frmClackon &form)
 {
     form.setObjectName(QStringLiteral("frmClackon"));
     form.setWindowTitle(QStringLiteral("VX-Clackon!"));
+    initIconResources();
     form.setWindowIcon(appIcon());
     form.setFixedSize(twips(5490), twips(1605));
     form.setFont([] {
@@ -132,6 +164,9 @@ void layoutMainWindow(frmClackon &form)
     setScrollRange(*form.hscHidP, 10, 90, 1, 20, 10);
     // Change fires once the thumb is let go; dragging reports Scroll.
     form.hscHidP->setTracking(false);
+    // A scroll bar of its own is a tab stop, so its arrow and page keys work.
+    form.hscHidP->setFocusPolicy(Qt::TabFocus);
+    form.hscHidP->installEventFilter(new HorizontalArrowKeys(form.hscHidP));
 
     form.vsNt = new Spinner(fr);
     form.vsNt->setObjectName(QStringLiteral("vsNt"));
@@ -204,6 +239,7 @@ void layoutResultWindow(frmResult &form)
 {
     form.setObjectName(QStringLiteral("frmResult"));
     form.setWindowTitle(QStringLiteral("Result"));
+    initIconResources();
     form.setWindowIcon(appIcon());
     form.resize(twips(4680), twips(3195));
 
