@@ -381,6 +381,9 @@ bool SdlSoundOutput::play(const QString &fileName, unsigned flags)
 {
     if (d->device == 0 || fileName.isEmpty())
         return false;
+    // A device that went away (unplugged, server gone) plays nothing: say so rather than pretend.
+    if (SDL_GetAudioDeviceStatus(d->device) != SDL_AUDIO_PLAYING)
+        return false;
     const bool async = flags & SndAsync;
     std::shared_ptr<const Cue> cue = d->cueFor(fileName);
     bool loop = async && (flags & SndLoop);
