@@ -2,6 +2,7 @@
 
 #include "platform/Rounding.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -118,6 +119,8 @@ void ShowBanner(const QString &text, std::int32_t mode, bool cuePlaying)
         });
         failed = false;
 
+        // The last shaken copy can reach up to 3 pixels past the ends of the resting one; clear them first.
+        s.bitBlt(0, 0, W, H, RasterOp::Blackness);
         s.bitBlt(X, 0, W, H, snapshot, 0, 0);
         if (!screen.refresh())
             failed = true;
@@ -133,10 +136,10 @@ void ShowBanner(const QString &text, std::int32_t mode, bool cuePlaying)
                 }
                 if (p <= -w)
                     return false;
-                // The wider copies add nothing past the snapshot's edge: the transfer is clipped to it.
+                // Wider copies would reach past the snapshot, which has nothing there: everything right
+                // of it shows the background, so a text wider than the surface leaves no smear.
                 s.bitBlt(p, 0, W, H, snapshot, 0, 0);
-                s.bitBlt(p, 0, W + 5, H, snapshot, 0, 0);
-                s.bitBlt(p, 0, W + 10, H, snapshot, 0, 0);
+                s.bitBlt(std::max(0, p + W), 0, W, H, RasterOp::Blackness);
                 return true;
             });
             ClearScreen();
