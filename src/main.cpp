@@ -33,7 +33,6 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vx-clackon"));
-    QApplication::setApplicationDisplayName(QStringLiteral("VX-Clackon!"));
     QApplication::setDesktopFileName(QStringLiteral("vx-clackon"));
     vx::installFontSubstitutions();
 

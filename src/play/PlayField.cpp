@@ -42,6 +42,8 @@ void frmClackon::drawMaskBand()
             m.line(x, 0, 0, bandHeight, rgb(g, g, g));
         }
     }
+    // The band shows between the strips; the next yield puts it on screen.
+    screen->update();
 }
 
 void frmClackon::drawPass(std::int32_t passTick, std::int32_t statusWidth, std::int32_t gaugeTop)

@@ -65,6 +65,8 @@ void frmClackon::rgo()
             txt.cls();
             txt.currentX = rs.textLeft;
             txt.print(rs.targetText);
+            // Not presented at once: the strip shows its new image at the yield.
+            picTxt->update();
             pf.doEvents();
             pf.waitUntil(passTick + static_cast<std::uint32_t>(std::ceil(rs.textLeft / 10.0)));
         }

@@ -124,7 +124,8 @@ void frmClackon::roundEnd()
 
 void frmClackon::publishReport(const QString &reportText)
 {
-    if (!resultWindow)
+    // A window the player has just closed is only waiting to be deleted: it and its history are gone.
+    if (!resultWindow || !resultWindow->isVisible())
         resultWindow = new frmResult(this);
     resultWindow->setText(report::stacked(reportText, resultWindow->text()));
     resultWindow->show();

@@ -65,6 +65,8 @@ void frmClackon::cmdStart_Click()
     frSetting->setVisible(false);
     rs.isPlaying = true;
     cmdStart->setVisible(false);
+    // The hidden controls must not keep the keys: Space on the button would start a round inside this one.
+    setFocus();
     rs.speedSetting = static_cast<std::int16_t>(105 - vsnS->value());
     rs.charCount = static_cast<std::int16_t>(110 - vsNt->value());
     rs.gauge = 5;

@@ -1,0 +1,240 @@
+# shellcheck shell=bash disable=SC2034 # the scripts that source this read its variables
+# Shared by the end-to-end scripts: a private X server, the game process, polling waits,
+# screen probes and the PASS/FAIL tally. Sourced, not run.
+#
+# Every wait polls a condition until it holds or VX_E2E_TIMEOUT seconds pass, so a slow or
+# loaded machine only makes the run longer, never wrong.
+
+: "${VX_E2E_TIMEOUT:=60}"
+
+passed=0
+failed=0
+skipped=0
+work=""
+xvfb_pid=""
+game_pid=""
+watchdog_pid=""
+keep_work=${VX_E2E_KEEP:-0}
+
+say() { printf '%s\n' "$*"; }
+pass() { say "PASS: $*"; passed=$((passed + 1)); }
+fail() { say "FAIL: $*"; failed=$((failed + 1)); keep_work=1; }
+skip() { say "SKIP: $*"; skipped=$((skipped + 1)); }
+
+# check DESCRIPTION COMMAND... : PASS when the command succeeds.
+check() {
+    local what=$1
+    shift
+    if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+# expect_eq DESCRIPTION EXPECTED ACTUAL
+expect_eq() {
+    if [[ $2 == "$3" ]]; then
+        pass "$1"
+    else
+        fail "$1: expected '$2', got '$3'"
+    fi
+}
+
+finish() {
+    if ((skipped > 0)); then
+        say "$passed passed, $failed failed, $skipped skipped"
+    else
+        say "$passed passed, $failed failed"
+    fi
+    ((failed == 0))
+}
+
+need_tools() {
+    local t missing=()
+    for t in "$@"; do
+        command -v "$t" >/dev/null 2>&1 || missing+=("$t")
+    done
+    if ((${#missing[@]} > 0)); then
+        fail "tools missing: ${missing[*]} (scripts/install-deps installs them)"
+        finish
+        exit 1
+    fi
+}
+
+make_work() {
+    work=$(mktemp -d "${TMPDIR:-/tmp}/vx-e2e.XXXXXX")
+    mkdir -p "$work/home" "$work/shots"
+    mkdir -m 700 "$work/runtime"
+}
+
+alive() {
+    local state
+    [[ -n $1 && -r /proc/$1/stat ]] || return 1
+    state=$(sed 's/^.*) //' "/proc/$1/stat" 2>/dev/null) || return 1
+    [[ -n $state && ${state:0:1} != Z ]]
+}
+
+stop_pid() {
+    local pid=$1 i
+    alive "$pid" || return 0
+    kill "$pid" 2>/dev/null
+    for ((i = 0; i < 50; i++)); do
+        alive "$pid" || return 0
+        sleep 0.1
+    done
+    kill -9 "$pid" 2>/dev/null
+}
+
+cleanup() {
+    local rc=$?
+    [[ -n $watchdog_pid ]] && kill -9 "$watchdog_pid" 2>/dev/null
+    stop_pid "$game_pid"
+    stop_pid "$xvfb_pid"
+    if [[ -n $work && -d $work ]]; then
+        if ((keep_work)); then
+            say "kept for inspection: $work"
+        else
+            rm -rf "$work"
+        fi
+    fi
+    exit "$rc"
+}
+
+install_traps() {
+    trap cleanup EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM HUP
+}
+
+# A watchdog outlives a SIGKILL of this script (a test runner's timeout) and takes the
+# X server and the game with it.
+start_watchdog() {
+    local me=$$
+    (
+        trap '' INT HUP
+        while kill -0 "$me" 2>/dev/null; do sleep 1; done
+        for f in "$work/game.pid" "$work/xvfb.pid"; do
+            [[ -r $f ]] && kill -9 "$(cat "$f")" 2>/dev/null
+        done
+        [[ -n $work ]] && rm -rf "$work"
+    ) >/dev/null 2>&1 &
+    watchdog_pid=$!
+    disown "$watchdog_pid"
+}
+
+# Starts Xvfb on a display number it picks itself and exports DISPLAY.
+start_x() {
+    local i
+    : >"$work/displayfd"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset \
+        3>"$work/displayfd" >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    echo "$xvfb_pid" >"$work/xvfb.pid"
+    for ((i = 0; i < VX_E2E_TIMEOUT * 10; i++)); do
+        if [[ -s $work/displayfd ]] && grep -q '^[0-9][0-9]*$' "$work/displayfd"; then
+            DISPLAY=":$(head -n1 "$work/displayfd")"
+            export DISPLAY
+            if xdotool getmouselocation >/dev/null 2>&1; then
+                return 0
+            fi
+        fi
+        alive "$xvfb_pid" || break
+        sleep 0.1
+    done
+    fail "Xvfb did not start (log: $(tr '\n' ' ' <"$work/xvfb.log"))"
+    return 1
+}
+
+# start_game LOG AUDIOFILE CWD COMMAND... : the game's pid in game_pid.
+start_game() {
+    local log=$1 audio=$2 cwd=$3
+    shift 3
+    (
+        cd "$cwd" || exit 127
+        unset WAYLAND_DISPLAY QT_QPA_PLATFORMTHEME SESSION_MANAGER
+        exec env QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8 LANG=C.UTF-8 \
+            XDG_RUNTIME_DIR="$work/runtime" \
+            SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio" \
+            "$@"
+    ) >"$log" 2>&1 &
+    game_pid=$!
+    echo "$game_pid" >"$work/game.pid"
+}
+
+# wait_exit SECONDS : the game's exit status in game_status; 1 when it is still running.
+wait_exit() {
+    local i
+    game_status=""
+    for ((i = 0; i < $1 * 10; i++)); do
+        if ! alive "$game_pid"; then
+            wait "$game_pid"
+            game_status=$?
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# wait_for DESCRIPTION COMMAND... : polls the command until it succeeds; false on timeout.
+wait_for() {
+    local what=$1 deadline=$((SECONDS + VX_E2E_TIMEOUT))
+    shift
+    while ((SECONDS < deadline)); do
+        "$@" && return 0
+        if [[ -n $game_pid ]] && ! alive "$game_pid"; then
+            say "note: the game is gone while waiting for: $what"
+            return 1
+        fi
+        sleep 0.2
+    done
+    say "note: timed out after ${VX_E2E_TIMEOUT}s waiting for: $what"
+    return 1
+}
+
+# find_window NAME-REGEX : the id of the game's visible window with that title.
+find_window() {
+    timeout "$VX_E2E_TIMEOUT" xdotool search --all --sync --onlyvisible --pid "$game_pid" --name "$1" 2>/dev/null | head -n1
+}
+
+title_of() { xdotool getwindowname "$1" 2>/dev/null; }
+title_is() { [[ $(title_of "$1") == "$2" ]]; }
+# The design's caption, possibly with something appended by the toolkit: enough to move on.
+title_starts() { [[ $(title_of "$1") == "$2"* ]]; }
+
+# geometry ID : sets win_x win_y win_w win_h.
+geometry() {
+    local X="" Y="" WIDTH="" HEIGHT="" SCREEN WINDOW out
+    out=$(xdotool getwindowgeometry --shell "$1" 2>/dev/null | grep -E '^(X|Y|WIDTH|HEIGHT|SCREEN|WINDOW)=[0-9]+$')
+    eval "$out"
+    if [[ -z $X || -z $Y || -z $WIDTH || -z $HEIGHT ]]; then
+        fail "window $1 has no geometry (gone?)"
+        return 1
+    fi
+    win_x=$X win_y=$Y win_w=$WIDTH win_h=$HEIGHT
+}
+
+shot_seq=0
+# shot NAME : a screenshot of the whole screen; its path in $shot_file.
+shot() {
+    shot_seq=$((shot_seq + 1))
+    shot_file=$(printf '%s/shots/%03d-%s.png' "$work" "$shot_seq" "$1")
+    import -window root "$shot_file" 2>/dev/null
+}
+
+# pixels FILE X Y W H : one line "x y r g b" per pixel, row by row.
+pixels() {
+    convert "$1" -crop "${4}x${5}+${2}+${3}" +repage -depth 8 rgb:- 2>/dev/null |
+        od -An -v -tu1 -w3 |
+        awk -v ox="$2" -v oy="$3" -v w="$4" '{ i = NR - 1; print ox + i % w, oy + int(i / w), $1, $2, $3 }'
+}
+
+# region_hash FILE X Y W H : identifies what a small area shows.
+region_hash() {
+    convert "$1" -crop "${4}x${5}+${2}+${3}" +repage -depth 8 rgb:- 2>/dev/null | md5sum | cut -d' ' -f1
+}
+
+# count_pixels FILE X Y W H AWK-CONDITION-ON-r,g,b
+count_pixels() {
+    pixels "$1" "$2" "$3" "$4" "$5" | awk "{ r = \$3; g = \$4; b = \$5; if ($6) n++ } END { print n + 0 }"
+}
+
+# XTest input is handled in order, so the click lands where the pointer was just put.
+click_at() { xdotool mousemove "$1" "$2" click 1; }
