@@ -1,6 +1,7 @@
 // CPU time during play, in real time: a scripted player types the expected character about every
 // 200 ms through real key events; from the first redraw pass to the end of play, how much of one
 // core does the game take?
+#include "ForwardingPlatform.h"
 #include "platform/SystemPlatform.h"
 #include "present/Fonts.h"
 #include "present/Spinner.h"
@@ -23,11 +24,10 @@ double clockSeconds(clockid_t id)
 }
 
 // The real platform, with a player at the keyboard: keys are posted just before a yield dispatches them.
-class ScriptedPlayer final : public vx::Platform {
+class ScriptedPlayer final : public ForwardingPlatform {
 public:
-    explicit ScriptedPlayer(vx::Platform &inner) : inner_(inner) {}
+    explicit ScriptedPlayer(vx::Platform &inner) : ForwardingPlatform(inner) {}
 
-    std::uint32_t tickCount() override { return inner_.tickCount(); }
     void sleep(int ms) override
     {
         if (!playing_)
@@ -37,7 +37,6 @@ public:
         inner_.sleep(ms);
         napCpu_ += clockSeconds(CLOCK_THREAD_CPUTIME_ID) - c0;
     }
-    void waitUntil(std::uint32_t tick) override { inner_.waitUntil(tick); }
     void doEvents() override
     {
         watch();
@@ -46,16 +45,6 @@ public:
         if (playing_)
             yieldCpu_ += clockSeconds(CLOCK_THREAD_CPUTIME_ID) - c0;
     }
-    void randomize(double seed) override { inner_.randomize(seed); }
-    double nextRandom() override { return inner_.nextRandom(); }
-    QDateTime now() override { return inner_.now(); }
-    [[noreturn]] void end() override
-    {
-        inner_.end();
-        std::_Exit(0);
-    }
-    void beep() override { inner_.beep(); }
-    vx::SoundOutput &sound() override { return inner_.sound(); }
 
     vx::frmClackon *form = nullptr;
     double keyEvery = 0.2; // seconds
@@ -117,7 +106,6 @@ private:
         std::_Exit(0);
     }
 
-    vx::Platform &inner_;
     bool playing_ = false;
     double wall0_ = 0, cpu0_ = 0, lastKey_ = 0, napCpu_ = 0, yieldCpu_ = 0;
     int yields_ = 0, naps_ = 0, keys_ = 0;

@@ -1,6 +1,7 @@
 // Key to screen, in real time: from a key event's arrival in the queue (posted from another thread at
 // random moments, as a keyboard would) to the first presented frame that shows its judgement
 // (the text strip's refresh after the key changed what is drawn).
+#include "ForwardingPlatform.h"
 #include "platform/SystemPlatform.h"
 #include "present/Fonts.h"
 #include "present/Spinner.h"
@@ -50,29 +51,16 @@ struct Shared {
 };
 
 // The real platform; notes each yield and keeps the line long enough for the run.
-class Watched final : public vx::Platform {
+class Watched final : public ForwardingPlatform {
 public:
-    Watched(vx::Platform &inner, Shared &shared) : inner_(inner), shared_(shared) {}
+    Watched(vx::Platform &inner, Shared &shared) : ForwardingPlatform(inner), shared_(shared) {}
 
-    std::uint32_t tickCount() override { return inner_.tickCount(); }
-    void sleep(int ms) override { inner_.sleep(ms); }
-    void waitUntil(std::uint32_t tick) override { inner_.waitUntil(tick); }
     void doEvents() override
     {
         before();
         inner_.doEvents();
         after();
     }
-    void randomize(double seed) override { inner_.randomize(seed); }
-    double nextRandom() override { return inner_.nextRandom(); }
-    QDateTime now() override { return inner_.now(); }
-    [[noreturn]] void end() override
-    {
-        inner_.end();
-        std::_Exit(0);
-    }
-    void beep() override { inner_.beep(); }
-    vx::SoundOutput &sound() override { return inner_.sound(); }
 
     vx::frmClackon *form = nullptr;
     // Per judged key: post, judged (its yield returned), presented.
@@ -154,7 +142,6 @@ private:
         judgedAt = monotonicNs();
     }
 
-    vx::Platform &inner_;
     Shared &shared_;
     int hitsBefore_ = 0;
     int keysBefore_ = 0;

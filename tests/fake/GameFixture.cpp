@@ -1,5 +1,10 @@
 #include "fake/GameFixture.h"
 
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QWindow>
+
 namespace vx::test {
 
 void GameFixture::SetUp()
@@ -19,6 +24,17 @@ void GameFixture::TearDown()
 void GameFixture::load()
 {
     form->Form_Load();
+}
+
+void GameFixture::showSettings()
+{
+    form->show();
+    form->frSetting->show();
+    form->cmdStart->show();
+    form->activateWindow();
+    for (int i = 0; i < 50 && !(form->windowHandle() && form->windowHandle()->isExposed()); ++i)
+        QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
 }
 
 } // namespace vx::test

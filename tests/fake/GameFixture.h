@@ -18,6 +18,8 @@ protected:
     // Plays the intro, as start-up does.
     void load();
     std::uint32_t now() { return pf.tickCount(); }
+    // Shows the window with its settings, as after the intro, and lets the window system catch up.
+    void showSettings();
 
     FakePlatform pf;
     std::unique_ptr<frmClackon> form;

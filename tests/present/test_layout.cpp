@@ -1,4 +1,5 @@
 #include "fake/GameFixture.h"
+#include "fake/WidgetProbe.h"
 #include "present/Fonts.h"
 #include "present/Layout.h"
 #include "present/Spinner.h"
@@ -95,16 +96,9 @@ QString captionOf(QWidget *w)
 
 class Layout : public GameFixture {
 protected:
-    // Shows the window with its settings, as after the intro, and lets the window system catch up.
     void showSettings()
     {
-        form->show();
-        form->frSetting->show();
-        form->cmdStart->show();
-        form->activateWindow();
-        for (int i = 0; i < 50 && !(form->windowHandle() && form->windowHandle()->isExposed()); ++i)
-            QCoreApplication::processEvents();
-        QCoreApplication::processEvents();
+        GameFixture::showSettings();
         ASSERT_TRUE(form->windowHandle());
     }
 
@@ -403,20 +397,7 @@ TEST_F(Layout, HiddenPositionBarStepsByOneAndByTwentyWithMouseAndKeys)
                             Qt::NoModifier, timestamp += 20);
         QCoreApplication::processEvents();
     };
-    const auto partRect = [&](QStyle::SubControl part) {
-        QStyleOptionSlider opt;
-        opt.initFrom(bar);
-        opt.subControls = QStyle::SC_All;
-        opt.orientation = Qt::Horizontal;
-        opt.state |= QStyle::State_Horizontal;
-        opt.minimum = bar->minimum();
-        opt.maximum = bar->maximum();
-        opt.sliderPosition = bar->sliderPosition();
-        opt.sliderValue = bar->value();
-        opt.singleStep = bar->singleStep();
-        opt.pageStep = bar->pageStep();
-        return bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, part, bar);
-    };
+    const auto partRect = [&](QStyle::SubControl part) { return scrollBarPart(*bar, part); };
 
     clickAt(partRect(QStyle::SC_ScrollBarAddLine).center());
     EXPECT_EQ(bar->value(), 11) << "arrow";

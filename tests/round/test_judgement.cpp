@@ -434,13 +434,7 @@ protected:
     void SetUp() override
     {
         KeyJudgement::SetUp();
-        form->show();
-        form->frSetting->show();
-        form->cmdStart->show();
-        form->activateWindow();
-        for (int i = 0; i < 50 && !(form->windowHandle() && form->windowHandle()->isExposed()); ++i)
-            QCoreApplication::processEvents();
-        QCoreApplication::processEvents();
+        showSettings();
     }
 };
 

@@ -1,4 +1,5 @@
 #include "fake/FakePlatform.h"
+#include "fake/WidgetProbe.h"
 #include "present/BannerProbe.h"
 #include "present/Spinner.h"
 #include "round/frmClackon.h"
@@ -239,18 +240,7 @@ TEST_F(MainEvents, HiddenPositionLabelFollowsChangesAndTheDraggedThumb)
 
     // The same with the mouse on the thumb.
     bar->setValue(10);
-    QStyleOptionSlider opt;
-    opt.initFrom(bar);
-    opt.orientation = Qt::Horizontal;
-    opt.state |= QStyle::State_Horizontal;
-    opt.minimum = bar->minimum();
-    opt.maximum = bar->maximum();
-    opt.sliderPosition = bar->sliderPosition();
-    opt.sliderValue = bar->value();
-    opt.singleStep = bar->singleStep();
-    opt.pageStep = bar->pageStep();
-    opt.subControls = QStyle::SC_All;
-    const QRect thumb = bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, bar);
+const QRect thumb = scrollBarPart(*bar, QStyle::SC_ScrollBarSlider);
     ASSERT_TRUE(thumb.isValid());
     const QPointF from = thumb.center();
     const QPointF to = from + QPointF(bar->width() / 2.0, 0);
