@@ -325,7 +325,14 @@ TEST_F(Soak, AThousandRandomRoundsKeepTheRulesAndTheMemoryFlat)
     RecordProperty("virtualSeconds", static_cast<int>(pf.micros() / 1'000'000));
     RecordProperty("residentAt100", static_cast<int>(residentAt100 >> 10));
     RecordProperty("residentAtEnd", static_cast<int>(residentAtEnd >> 10));
-    if (!HasFailure()) {
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer keeps freed memory in quarantine, so resident size says nothing here;
+    // its leak checker watches the same run instead.
+    const bool residentMeaningful = false;
+#else
+    const bool residentMeaningful = true;
+#endif
+    if (residentMeaningful && !HasFailure()) {
         EXPECT_LT(residentAtEnd - residentAt100, 20L << 20)
             << "resident after round 100: " << residentAt100 << ", after round " << rounds << ": " << residentAtEnd;
     }
