@@ -54,9 +54,11 @@ struct Stage {
     int W = 0, H = 0, w = 0, X = 0, Y = 0, half = 0;
 };
 
+// The stage lives no longer than the application that its widget needs.
+std::unique_ptr<Stage> current;
+
 Stage &stage(int width, int height)
 {
-    static std::unique_ptr<Stage> current;
     if (!current || current->view.width() != width || current->view.height() != height)
         current = std::make_unique<Stage>(width, height);
     return *current;
@@ -179,5 +181,6 @@ int main(int argc, char **argv)
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    current.reset();
     return 0;
 }

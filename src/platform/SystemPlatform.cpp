@@ -51,8 +51,17 @@ std::uint32_t SystemPlatform::tickCount()
 
 void SystemPlatform::sleep(int ms)
 {
-    if (ms > 0)
-        sleepNanoseconds(static_cast<std::uint64_t>(ms) * 1'000'000u);
+    if (ms <= 0)
+        return;
+    // The system the game was made for sleeps with its tick's granularity: a nap shorter than a
+    // step lasts until the tick moves on, which is all such a nap waits for, and spares the core
+    // a dozen wake-ups per frame.
+    const std::uint64_t nowNs = monotonicNanoseconds();
+    const std::uint64_t wanted = static_cast<std::uint64_t>(ms) * 1'000'000u;
+    if (wanted < tickStepNs)
+        sleepNanoseconds((nowNs / tickStepNs + 1) * tickStepNs - nowNs);
+    else
+        sleepNanoseconds(wanted);
 }
 
 void SystemPlatform::waitUntil(std::uint32_t tick)
