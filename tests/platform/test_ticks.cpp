@@ -124,6 +124,24 @@ TEST(SystemTicks, WaitUntilReachesTheDeadline)
     SUCCEED();
 }
 
+TEST(SystemTicks, SleepsHaveTheTicksGranularity)
+{
+    SystemPlatform pf(nullptr);
+    // A nap shorter than a step lasts until the counter moves on, however close the next step is.
+    for (const int ms : {1, 5, 15}) {
+        SCOPED_TRACE(ms);
+        for (int i = 0; i < 5; ++i) {
+            const std::uint32_t before = pf.tickCount();
+            pf.sleep(ms);
+            EXPECT_GE(tickDiff(pf.tickCount(), before), 15);
+        }
+    }
+    // A longer sleep lasts at least what was asked: the counter covers it, less one partial step.
+    const std::uint32_t before = pf.tickCount();
+    pf.sleep(100);
+    EXPECT_GE(tickDiff(pf.tickCount(), before), 100 - 16);
+}
+
 TEST(SystemRandom, ValuesLieInHalfOpenUnitIntervalAndReseedRepeats)
 {
     SystemPlatform pf(nullptr);
