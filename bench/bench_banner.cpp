@@ -13,6 +13,8 @@
 
 #include <QApplication>
 
+#include <algorithm>
+
 #include <cstdlib>
 #include <memory>
 
@@ -130,8 +132,7 @@ void BM_SlideOutPass(benchmark::State &state)
     int p = st.X;
     for (auto _ : state) {
         s.bitBlt(p, 0, st.W, st.H, *st.snapshot, 0, 0);
-        s.bitBlt(p, 0, st.W + 5, st.H, *st.snapshot, 0, 0);
-        s.bitBlt(p, 0, st.W + 10, st.H, *st.snapshot, 0, 0);
+        s.bitBlt(std::max(0, p + st.W), 0, st.W, st.H, RasterOp::Blackness);
         if (present)
             st.view.refresh();
         p = p <= -st.w ? st.X : p - 9;
