@@ -83,7 +83,7 @@ struct SdlSoundOutput::Impl {
     bool subsystemUp = false;
     void *alsa = nullptr;
     SDL_AudioDeviceID device = 0;
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec deviceFormat{};
 
     QHash<QString, std::shared_ptr<const Cue>> cache;
     std::size_t cacheBytes = 0;
@@ -127,7 +127,7 @@ struct SdlSoundOutput::Impl {
             endedIn.store(call);
         }
         std::fill(out + done, out + wanted, std::int16_t{0});
-        cueFrames.fetch_add(done / static_cast<std::size_t>(spec.channels));
+        cueFrames.fetch_add(done / static_cast<std::size_t>(deviceFormat.channels));
     }
 
     void open()
@@ -155,7 +155,7 @@ struct SdlSoundOutput::Impl {
         want.samples = kBufferFrames;
         want.callback = &Impl::feed;
         want.userdata = this;
-        device = SDL_OpenAudioDevice(nullptr, 0, &want, &spec, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+        device = SDL_OpenAudioDevice(nullptr, 0, &want, &deviceFormat, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
         if (device == 0)
             return;
         defaultCue = makeDefaultCue();
@@ -178,17 +178,17 @@ struct SdlSoundOutput::Impl {
     std::shared_ptr<const Cue> makeDefaultCue() const
     {
         auto cue = std::make_shared<Cue>();
-        const int frames = spec.freq * 150 / 1000;
-        const double attack = spec.freq * 0.005;
-        cue->samples.reserve(static_cast<std::size_t>(frames) * spec.channels);
+        const int frames = deviceFormat.freq * 150 / 1000;
+        const double attack = deviceFormat.freq * 0.005;
+        cue->samples.reserve(static_cast<std::size_t>(frames) * deviceFormat.channels);
         for (int i = 0; i < frames; ++i) {
-            const double t = double(i) / spec.freq;
+            const double t = double(i) / deviceFormat.freq;
             const double envelope = std::min(1.0, i / attack) * std::exp(-t * 18.0)
                 * std::min(1.0, double(frames - i) / attack);
             const double wave = std::sin(2 * std::numbers::pi * 660.0 * t)
                 + 0.3 * std::sin(2 * std::numbers::pi * 1320.0 * t);
             const auto s = static_cast<std::int16_t>(std::lround(7000.0 * envelope * wave));
-            for (int c = 0; c < spec.channels; ++c)
+            for (int c = 0; c < deviceFormat.channels; ++c)
                 cue->samples.push_back(s);
         }
         return cue;
@@ -262,7 +262,7 @@ struct SdlSoundOutput::Impl {
             return nullptr;
 
         auto cue = std::make_shared<Cue>();
-        if (wav.format == AUDIO_S16SYS && wav.channels == spec.channels && wav.freq == spec.freq) {
+        if (wav.format == AUDIO_S16SYS && wav.channels == deviceFormat.channels && wav.freq == deviceFormat.freq) {
             if (rawLength > kMaxCueBytes)
                 return nullptr;
             cue->samples.resize(rawLength / sizeof(std::int16_t));
@@ -271,7 +271,7 @@ struct SdlSoundOutput::Impl {
         }
 
         SDL_AudioStream *stream = SDL_NewAudioStream(wav.format, wav.channels, wav.freq,
-                                                     AUDIO_S16SYS, spec.channels, spec.freq);
+                                                     AUDIO_S16SYS, deviceFormat.channels, deviceFormat.freq);
         if (!stream)
             return nullptr;
         const std::unique_ptr<SDL_AudioStream, decltype(&SDL_FreeAudioStream)> streamOwner(
@@ -303,12 +303,12 @@ struct SdlSoundOutput::Impl {
         if (SDL_AudioStreamPut(stream, silence.data(), int(silence.size())) != 0 || !drain()
             || SDL_AudioStreamFlush(stream) != 0 || !drain())
             return nullptr;
-        const std::uint64_t frames = (std::uint64_t(rawLength / frameBytes) * std::uint64_t(spec.freq)
+        const std::uint64_t frames = (std::uint64_t(rawLength / frameBytes) * std::uint64_t(deviceFormat.freq)
                                       + std::uint64_t(wav.freq) - 1)
             / std::uint64_t(wav.freq);
         cue->samples.resize(std::min<std::size_t>(cue->samples.size(),
-                                                  std::size_t(frames) * std::size_t(spec.channels)));
-        cue->samples.resize(cue->samples.size() - cue->samples.size() % std::size_t(spec.channels));
+                                                  std::size_t(frames) * std::size_t(deviceFormat.channels)));
+        cue->samples.resize(cue->samples.size() - cue->samples.size() % std::size_t(deviceFormat.channels));
         if (cue->samples.empty())
             return nullptr;
         cue->samples.shrink_to_fit();
@@ -331,9 +331,9 @@ struct SdlSoundOutput::Impl {
     void waitUntilPlayed(const Cue &cue) const
     {
         using namespace std::chrono;
-        const auto frames = cue.samples.size() / std::size_t(spec.channels);
-        const auto length = milliseconds(frames * 1000 / std::size_t(spec.freq));
-        const auto buffer = milliseconds(std::max(1, spec.samples * 1000 / spec.freq));
+        const auto frames = cue.samples.size() / std::size_t(deviceFormat.channels);
+        const auto length = milliseconds(frames * 1000 / std::size_t(deviceFormat.freq));
+        const auto buffer = milliseconds(std::max(1, deviceFormat.samples * 1000 / deviceFormat.freq));
         // A stalled device must not hang the game.
         const auto deadline = steady_clock::now() + length + seconds(1);
         for (;;) {
@@ -417,12 +417,12 @@ bool SdlSoundOutput::isSounding() const
 
 int SdlSoundOutput::sampleRate() const
 {
-    return d->device != 0 ? d->spec.freq : 0;
+    return d->device != 0 ? d->deviceFormat.freq : 0;
 }
 
 int SdlSoundOutput::channels() const
 {
-    return d->device != 0 ? d->spec.channels : 0;
+    return d->device != 0 ? d->deviceFormat.channels : 0;
 }
 
 std::uint64_t SdlSoundOutput::cueFramesMixed() const
