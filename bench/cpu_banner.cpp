@@ -4,6 +4,7 @@
 //
 // Usage: cpu_banner [rounds]   (default 3; QT_QPA_PLATFORM defaults to offscreen)
 
+#include "BenchClock.h"
 #include "platform/SystemPlatform.h"
 #include "present/Fonts.h"
 #include "present/Module1.h"
@@ -18,13 +19,6 @@
 #include <vector>
 
 namespace {
-
-double seconds(clockid_t clock)
-{
-    timespec ts{};
-    clock_gettime(clock, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
 
 struct Banner {
     const char *text;
@@ -55,11 +49,11 @@ int main(int argc, char **argv)
     double worstMode0 = 0;
     for (int round = 0; round < rounds; ++round) {
         for (const auto &b : banners) {
-            const double wall0 = seconds(CLOCK_MONOTONIC);
-            const double cpu0 = seconds(CLOCK_PROCESS_CPUTIME_ID);
+            const double wall0 = clockSeconds(CLOCK_MONOTONIC);
+            const double cpu0 = clockSeconds(CLOCK_PROCESS_CPUTIME_ID);
             vx::ShowBanner(QString::fromLatin1(b.text), b.mode, false);
-            const double cpu = seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
-            const double wall = seconds(CLOCK_MONOTONIC) - wall0;
+            const double cpu = clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
+            const double wall = clockSeconds(CLOCK_MONOTONIC) - wall0;
             const double fraction = wall > 0 ? cpu / wall : 0;
             if (b.mode == 0 && fraction > worstMode0)
                 worstMode0 = fraction;

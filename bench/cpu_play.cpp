@@ -1,6 +1,7 @@
 // CPU time during play, in real time: a scripted player types the expected character about every
 // 200 ms through real key events; from the first redraw pass to the end of play, how much of one
 // core does the game take?
+#include "BenchClock.h"
 #include "ForwardingPlatform.h"
 #include "platform/SystemPlatform.h"
 #include "present/Fonts.h"
@@ -15,13 +16,6 @@
 #include <ctime>
 
 namespace {
-
-double clockSeconds(clockid_t id)
-{
-    timespec ts{};
-    clock_gettime(id, &ts);
-    return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
-}
 
 // The real platform, with a player at the keyboard: keys are posted just before a yield dispatches them.
 class ScriptedPlayer final : public ForwardingPlatform {

@@ -1,6 +1,7 @@
 // Key to screen, in real time: from a key event's arrival in the queue (posted from another thread at
 // random moments, as a keyboard would) to the first presented frame that shows its judgement
 // (the text strip's refresh after the key changed what is drawn).
+#include "BenchClock.h"
 #include "ForwardingPlatform.h"
 #include "platform/SystemPlatform.h"
 #include "present/Fonts.h"
@@ -23,13 +24,6 @@
 #include <vector>
 
 namespace {
-
-long long monotonicNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1'000'000'000LL + ts.tv_nsec;
-}
 
 constexpr int keysWanted = 300;
 

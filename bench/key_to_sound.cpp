@@ -1,4 +1,5 @@
 // Key to sound: from entering the key handler to the judgement cue handed to the audio device.
+#include "BenchClock.h"
 #include "fake/FakePlatform.h"
 #include "platform/SdlSoundOutput.h"
 #include "present/Fonts.h"
@@ -13,13 +14,6 @@
 #include <vector>
 
 namespace {
-
-long long monotonicNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1'000'000'000LL + ts.tv_nsec;
-}
 
 // Notes when the real output has taken the cue.
 class TimedSound final : public vx::SoundOutput {

@@ -1,4 +1,5 @@
 // Start-up time: from spawning the game to the first presented frame of its first banner.
+#include "BenchClock.h"
 #include "platform/SdlSoundOutput.h"
 #include "platform/SystemPlatform.h"
 #include "present/Fonts.h"
@@ -20,13 +21,6 @@
 extern char **environ;
 
 namespace {
-
-long long monotonicNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1'000'000'000LL + ts.tv_nsec;
-}
 
 // The game's own window, which reports the moment its first frame is presented.
 class TimedWindow final : public vx::frmClackon {

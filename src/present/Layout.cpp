@@ -17,16 +17,6 @@
 #include <algorithm>
 #include <optional>
 
-// The icons are compiled into the game's static library, where nothing else would pull them in.
-static void initIconResources()
-{
-    static const bool done = [] {
-        Q_INIT_RESOURCE(icons);
-        return true;
-    }();
-    (void)done;
-}
-
 namespace vx {
 
 int twips(int value)
@@ -111,7 +101,6 @@ void layoutMainWindow(frmClackon &form)
 {
     form.setObjectName(QStringLiteral("frmClackon"));
     form.setWindowTitle(QStringLiteral("VX-Clackon!"));
-    initIconResources();
     form.setWindowIcon(appIcon());
     form.setFixedSize(twips(5490), twips(1605));
     form.setFont([] {
@@ -239,7 +228,6 @@ void layoutResultWindow(frmResult &form)
 {
     form.setObjectName(QStringLiteral("frmResult"));
     form.setWindowTitle(QStringLiteral("Result"));
-    initIconResources();
     form.setWindowIcon(appIcon());
     form.resize(twips(4680), twips(3195));
 
