@@ -13,6 +13,7 @@ public:
     void sleep(int ms) override { inner_.sleep(ms); }
     void waitUntil(std::uint32_t tick) override { inner_.waitUntil(tick); }
     void doEvents() override { inner_.doEvents(); }
+    void answerWindowSystem() override { inner_.answerWindowSystem(); }
     void randomize(double seed) override { inner_.randomize(seed); }
     double nextRandom() override { return inner_.nextRandom(); }
     QDateTime now() override { return inner_.now(); }

@@ -31,12 +31,17 @@ public:
 
     // Milliseconds since boot, 32 bits, advancing in 1/64 s steps.
     virtual std::uint32_t tickCount() = 0;
-    // Waits without dispatching events.
+    // Waits without running any handler of the game: keys and clicks wait for the next doEvents.
+    // A wait longer than a tick step keeps answering the window system meanwhile (paints, pings,
+    // and a close request, which ends the game at once).
     virtual void sleep(int ms) = 0;
-    // Returns once tickCount() has reached tick (signed wrapping comparison); dispatches nothing.
+    // Returns once tickCount() has reached tick (signed wrapping comparison); waits as sleep() does.
     virtual void waitUntil(std::uint32_t tick) = 0;
-    // Dispatches every pending window event, then returns.
+    // Dispatches every pending window event, input held back during waits first, then returns.
     virtual void doEvents() = 0;
+    // Handles what the window system has already asked of the windows (a close among them) without
+    // dispatching keys or clicks.
+    virtual void answerWindowSystem() = 0;
 
     virtual void randomize(double seed) = 0;
     // Uniform in [0, 1).

@@ -1,6 +1,7 @@
 #include "platform/SystemPlatform.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <bit>
 #include <cstdlib>
@@ -49,6 +50,26 @@ std::uint32_t SystemPlatform::tickCount()
     return ticksFromNanoseconds(monotonicNanoseconds());
 }
 
+void SystemPlatform::serviceUntil(std::uint64_t deadlineNs)
+{
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    for (;;) {
+        const std::uint64_t nowNs = monotonicNanoseconds();
+        if (nowNs >= deadlineNs)
+            return;
+        const std::uint64_t leftNs = deadlineNs - nowNs;
+        // The event loop counts in whole milliseconds; the last fraction is slept.
+        if (leftNs < 1'000'000u || !QCoreApplication::instance()) {
+            sleepNanoseconds(leftNs);
+            continue;
+        }
+        wake.start(static_cast<int>(leftNs / 1'000'000u));
+        heldInput_.dispatchQuietly(QEventLoop::WaitForMoreEvents);
+    }
+}
+
 void SystemPlatform::sleep(int ms)
 {
     if (ms <= 0)
@@ -61,25 +82,36 @@ void SystemPlatform::sleep(int ms)
     if (wanted < tickStepNs)
         sleepNanoseconds((nowNs / tickStepNs + 1) * tickStepNs - nowNs);
     else
-        sleepNanoseconds(wanted);
+        serviceUntil(nowNs + wanted);
 }
 
 void SystemPlatform::waitUntil(std::uint32_t tick)
 {
-    // Sleep to the step boundary at which the counter reaches the deadline rather than spinning.
+    // Sleep to the step boundary at which the counter reaches the deadline rather than spinning;
+    // a long wait answers the window system until its last step.
     for (;;) {
         const std::uint64_t nowNs = monotonicNanoseconds();
         const std::int32_t left = tickDiff(tick, ticksFromNanoseconds(nowNs));
         if (left <= 0)
             return;
         const std::uint64_t nextStep = (nowNs / tickStepNs + 1) * tickStepNs;
-        sleepNanoseconds(nextStep - nowNs);
+        const std::uint64_t lastStepNs = static_cast<std::uint64_t>(left) * 1'000'000u;
+        if (lastStepNs > tickStepNs)
+            serviceUntil(nextStep + lastStepNs - tickStepNs);
+        else
+            sleepNanoseconds(nextStep - nowNs);
     }
 }
 
 void SystemPlatform::doEvents()
 {
+    heldInput_.release();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void SystemPlatform::answerWindowSystem()
+{
+    heldInput_.syncQuietly();
 }
 
 void SystemPlatform::randomize(double seed)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/HeldInput.h"
 #include "platform/Platform.h"
 
 #include <memory>
@@ -17,6 +18,7 @@ public:
     void sleep(int ms) override;
     void waitUntil(std::uint32_t tick) override;
     void doEvents() override;
+    void answerWindowSystem() override;
     void randomize(double seed) override;
     double nextRandom() override;
     QDateTime now() override;
@@ -28,7 +30,11 @@ public:
     static std::uint32_t ticksFromNanoseconds(std::uint64_t ns);
 
 private:
+    // Answers the window system, holding input back, until the monotonic clock reaches deadlineNs.
+    void serviceUntil(std::uint64_t deadlineNs);
+
     std::unique_ptr<SoundOutput> sound_;
+    HeldInput heldInput_;
     std::mt19937_64 rng_;
 };
 

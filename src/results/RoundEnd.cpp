@@ -124,9 +124,14 @@ void frmClackon::roundEnd()
 
 void frmClackon::publishReport(const QString &reportText)
 {
+    // A close the player made before this moment is handled first, so the report opens a new
+    // window rather than going down with the old one.
+    platform_.answerWindowSystem();
     // A window the player has just closed is only waiting to be deleted: it and its history are gone.
-    if (!resultWindow || !resultWindow->isVisible())
+    if (!resultWindow || !resultWindow->isVisible()) {
         resultWindow = new frmResult(this);
+        resultWindow->placeBeside(*this);
+    }
     resultWindow->setText(report::stacked(reportText, resultWindow->text()));
     resultWindow->show();
     resultWindow->raise();

@@ -21,6 +21,10 @@ public:
 
     void Form_Resize();
 
+    // Puts the window where it covers nothing of its owner, below it or else above it, when its
+    // screen has the room; otherwise its place is left to the window manager.
+    void placeBeside(const QWidget &owner);
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
 

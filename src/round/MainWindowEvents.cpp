@@ -55,7 +55,9 @@ void frmClackon::Form_QueryUnload()
 {
     rs.targetText.clear();
     rs.isPlaying = false;
-    platform_.doEvents();
+    // The window system is answered, but nothing queued behind the request runs: a click on Start
+    // must not play a whole round before the program ends.
+    platform_.answerWindowSystem();
     platform_.end();
 }
 

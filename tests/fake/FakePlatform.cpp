@@ -53,17 +53,53 @@ std::uint32_t FakePlatform::tickCount()
     return fakeTicks(base_, micros_);
 }
 
+void FakePlatform::wait(std::uint64_t until)
+{
+    if (until <= micros_)
+        return;
+    if (until - micros_ < tickStepUs) {
+        micros_ = until;
+        return;
+    }
+    ++servicedWaits;
+    // Step to each scripted moment inside the wait: keys and clicks are posted and held back,
+    // close requests and calls happen there and then.
+    while (!script_.empty()) {
+        std::uint64_t at = micros_;
+        while (tickDiff(script_.front().at, fakeTicks(base_, at)) > 0 && at < until)
+            at = (at / tickStepUs + 1) * tickStepUs;
+        if (at >= until)
+            break;
+        micros_ = at;
+        deliverDue();
+        heldInput_.dispatchQuietly();
+    }
+    micros_ = until;
+}
+
 void FakePlatform::sleep(int ms)
 {
     ++sleeps;
     if (ms > 0)
-        micros_ += static_cast<std::uint64_t>(ms) * 1000;
+        wait(micros_ + static_cast<std::uint64_t>(ms) * 1000);
 }
 
 void FakePlatform::waitUntil(std::uint32_t tick)
 {
-    while (tickDiff(tick, tickCount()) > 0)
-        micros_ = (micros_ / tickStepUs + 1) * tickStepUs;
+    std::uint64_t until = micros_;
+    while (tickDiff(tick, fakeTicks(base_, until)) > 0)
+        until = (until / tickStepUs + 1) * tickStepUs;
+    wait(until);
+}
+
+void FakePlatform::deliverDue()
+{
+    const std::uint32_t now = tickCount();
+    while (!script_.empty() && tickDiff(now, script_.front().at) >= 0) {
+        const ScriptItem item = script_.front();
+        script_.pop_front();
+        deliver(item);
+    }
 }
 
 void FakePlatform::doEvents()
@@ -72,13 +108,17 @@ void FakePlatform::doEvents()
     micros_ += tickStepUs;
     if (onYield)
         onYield();
-    const std::uint32_t now = tickCount();
-    while (!script_.empty() && tickDiff(now, script_.front().at) >= 0) {
-        const ScriptItem item = script_.front();
-        script_.pop_front();
-        deliver(item);
-    }
+    heldInput_.release();
+    deliverDue();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void FakePlatform::answerWindowSystem()
+{
+    if (onAnswer)
+        onAnswer();
+    deliverDue();
+    heldInput_.syncQuietly();
 }
 
 void FakePlatform::deliver(const ScriptItem &item)

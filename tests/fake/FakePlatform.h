@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/HeldInput.h"
 #include "platform/Platform.h"
 
 #include <QPoint>
@@ -55,6 +56,7 @@ public:
     void sleep(int ms) override;
     void waitUntil(std::uint32_t tick) override;
     void doEvents() override;
+    void answerWindowSystem() override;
     void randomize(double seed) override;
     double nextRandom() override;
     // When set, replaces the generator's values (to force extremes).
@@ -76,6 +78,8 @@ public:
     void callAt(std::uint32_t tick, std::function<void()> call);
     // Runs before every yield's delivery; lets a test react to the state it sees.
     std::function<void()> onYield;
+    // Runs first whenever the game answers the window system outside a yield.
+    std::function<void()> onAnswer;
 
     // Where typed keys and clicks go (the main window).
     QWidget *target = nullptr;
@@ -85,12 +89,19 @@ public:
     void advanceMicros(std::uint64_t us) { micros_ += us; }
     int yields = 0;
     int sleeps = 0;
+    // Waits in which the window system was answered.
+    int servicedWaits = 0;
     int beeps = 0;
     QDateTime clockTime = QDateTime(QDate(2026, 12, 8), QTime(21, 14, 5));
     double lastSeed = -1;
 
 private:
     void deliver(const ScriptItem &item);
+    void deliverDue();
+    // Moves the clock to `until` (microseconds); a wait of a tick step or more answers the window
+    // system whenever the script has something due, as the real one does.
+    void wait(std::uint64_t until);
+    HeldInput heldInput_;
     std::uint64_t micros_;
     std::uint32_t base_;
     std::deque<ScriptItem> script_;

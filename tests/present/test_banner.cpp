@@ -355,6 +355,7 @@ public:
             micros += 15'625;
         }
     }
+    void answerWindowSystem() override {}
     void randomize(double) override {}
     double nextRandom() override { return 0.5; }
     QDateTime now() override { return {}; }

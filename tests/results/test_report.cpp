@@ -5,12 +5,14 @@
 #include "results/frmResult.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -252,6 +254,26 @@ TEST_F(ReportTest, ClosingTheWindowDropsTheHistoryAndTheNextReportStartsANewOne)
     EXPECT_EQ(text.count(QStringLiteral("VX-Clackon! Result")), 1);
     EXPECT_TRUE(text.endsWith(QStringLiteral("Total\t333pts\r\n\r\n")));
     EXPECT_TRUE(form->resultWindow->isVisible());
+}
+
+TEST_F(ReportTest, AReportIsNeverLostToACloseThePlayerMadeBeforeIt)
+{
+    const QString first = report::outcomeLine(true);
+    const QString second = report::outcomeLine(false);
+    form->publishReport(first);
+    QPointer<frmResult> old = form->resultWindow;
+    ASSERT_FALSE(old.isNull());
+    ASSERT_NE(old->windowHandle(), nullptr);
+    // The player closed the window a moment ago; the request still waits in the queue.
+    QCoreApplication::postEvent(old->windowHandle(), new QCloseEvent);
+
+    form->publishReport(second);
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(form->resultWindow.isNull()) << "the new report went down with the closed window";
+    EXPECT_NE(form->resultWindow, old);
+    EXPECT_TRUE(form->resultWindow->isVisible());
+    EXPECT_EQ(form->resultWindow->text(), second + QStringLiteral("\r\n")) << "the history starts again";
 }
 
 TEST_F(ReportTest, TheBoxShowsTheReportAndKeepsItsTextExactly)

@@ -5,7 +5,9 @@
 #include "round/frmClackon.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -39,6 +41,7 @@ public:
     }
     void waitUntil(std::uint32_t tick) override { fake_.waitUntil(tick); }
     void doEvents() override { fake_.doEvents(); }
+    void answerWindowSystem() override { fake_.answerWindowSystem(); }
     void randomize(double seed) override { fake_.randomize(seed); }
     double nextRandom() override { return fake_.nextRandom(); }
     QDateTime now() override { return fake_.now(); }
@@ -319,7 +322,7 @@ TEST_F(MainEventsDeathTest, CloseDuringABannerDropsTheRoundStateAndEnds)
                     closing = true;
                 });
                 pf.closeAt(at);
-                pf.onYield = [&] {
+                pf.onAnswer = [&] {
                     if (closing && (!form->rs.targetText.isEmpty() || form->rs.isPlaying))
                         std::fputs("round state kept\n", stderr);
                 };
@@ -328,6 +331,32 @@ TEST_F(MainEventsDeathTest, CloseDuringABannerDropsTheRoundStateAndEnds)
             },
             ::testing::ExitedWithCode(0), "^$");
     }
+}
+
+TEST_F(MainEventsDeathTest, InputQueuedBehindACloseRequestRunsNoHandler)
+{
+    // Idle, the main loop finds a close request with a click on Start and a key behind it: the
+    // close handler's answer to the window system must not start a round on the way out.
+    EXPECT_EXIT(
+        {
+            form->Form_Load();
+            pf.recorder().clock = [&] {
+                std::fputs("a round started after the close\n", stderr);
+                return pf.tickCount();
+            };
+            QCoreApplication::postEvent(form.get(), new QCloseEvent);
+            const QPointF at(5, 5);
+            const QPointF global = form->cmdStart->mapToGlobal(at);
+            QCoreApplication::postEvent(form->cmdStart, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
+                                                                        Qt::LeftButton, Qt::NoModifier));
+            QCoreApplication::postEvent(form->cmdStart, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
+                                                                        Qt::NoButton, Qt::NoModifier));
+            QCoreApplication::postEvent(form.get(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
+            // The main loop's turn.
+            QCoreApplication::processEvents();
+            std::fputs("the close did not end the game\n", stderr);
+        },
+        ::testing::ExitedWithCode(0), "^$");
 }
 
 } // namespace
