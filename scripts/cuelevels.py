@@ -42,7 +42,7 @@ def readCue(path):
             rate = w.getframerate()
             frames = w.readframes(w.getnframes())
     except (wave.Error, EOFError) as e:
-        raise CueError(f"{path}: not a valid wave file ({e})") from e
+        raise CueError(f"{path}: not a valid wave file ({str(e) or 'too short'})") from e
     samples = array("h")
     samples.frombytes(frames[: len(frames) // 2 * 2])
     if sys.byteorder == "big":
