@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 
 #include <cstdint>
@@ -8,7 +9,11 @@
 namespace vx::report {
 
 // The lines of a round's report; each ends with CR LF, fields are TAB-separated.
-QString dateTimeText(const QDateTime &when);
+// The date line: the locale's short date, one blank, its long time (none at midnight). The system
+// locale answers with the formats of LC_TIME.
+QString dateTimeText(const QDateTime &when, const QLocale &locale = QLocale::system());
+// A long-time format made fit for the clock line: no zone name, nothing left of what framed it.
+QString clockTimeFormat(const QString &format);
 QString headLines(const QDateTime &when, std::int16_t charCount, std::int32_t speedSetting, bool hidden,
                   const QString &hiddenCaption);
 QString outcomeLine(bool cleared);

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QTimeZone>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -69,6 +70,69 @@ TEST(ReportDateLine, AnyLocaleWritesDateThenTimeAndOnlyTheDateAtMidnight)
     if (cLocale()) {
         EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}:\\d{2}$")).match(evening).hasMatch());
     }
+}
+
+TEST(ReportDateLine, EveryLocaleWritesAWellFormedLine)
+{
+    // A zone with a name of its own and a time of day late enough for an AM/PM marker.
+    const QDateTime when(QDate(2026, 12, 10), QTime(14, 37, 52), QTimeZone(QByteArrayLiteral("Europe/Madrid")));
+    ASSERT_TRUE(when.isValid());
+    const QString zone = when.timeZoneAbbreviation();
+    const QList<QLocale> all = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+    ASSERT_GT(all.size(), 100);
+    int malformed = 0;
+    for (const QLocale &locale : all) {
+        const QString line = report::dateTimeText(when, locale);
+        const QString date = locale.toString(when.date(), QLocale::ShortFormat);
+        const bool plain = locale.language() == QLocale::C;
+        QStringList faults;
+        if (!plain && !line.startsWith(date + QLatin1Char(' ')))
+            faults << QStringLiteral("not the short date and one blank");
+        const QString time = line.mid(line.indexOf(QLatin1Char(' ')) + 1);
+        if (time.isEmpty() || time != time.trimmed() || line.contains(QStringLiteral("  ")))
+            faults << QStringLiteral("stray blanks");
+        if (time.endsWith(QLatin1Char(',')) || time.startsWith(QLatin1Char(',')))
+            faults << QStringLiteral("a comma left over");
+        for (const char *empty : {"()", "[]", "（）", "( )", "[ ]"})
+            if (line.contains(QString::fromUtf8(empty)))
+                faults << QStringLiteral("empty brackets");
+        if (!zone.isEmpty() && line.contains(zone))
+            faults << QStringLiteral("the zone's name");
+        if (QRegularExpression(QStringLiteral("B\\d")).match(time).hasMatch())
+            faults << QStringLiteral("a day period Qt cannot write");
+        // The seconds are there, in the locale's digits.
+        if (!time.contains(locale.toString(52)))
+            faults << QStringLiteral("no seconds");
+        if (!faults.isEmpty()) {
+            ++malformed;
+            ADD_FAILURE() << locale.name().toStdString() << ": \"" << line.toStdString() << "\": "
+                          << faults.join(QStringLiteral(", ")).toStdString();
+        }
+    }
+    EXPECT_EQ(malformed, 0) << "of " << all.size() << " locales";
+}
+
+TEST(ReportDateLine, TheClockFormatKeepsWhatTheLocaleWritesAroundTheTime)
+{
+    struct Case {
+        const char *longFormat;
+        const char *clock;
+    };
+    const std::vector<Case> cases = {
+        {"HH:mm:ss t", "HH:mm:ss"},
+        {"H:mm:ss (t)", "H:mm:ss"},
+        {"Bh:mm:ss [t]", "APh:mm:ss"},
+        {"h:mm:ss AP, t", "h:mm:ss AP"},
+        {"t HH:mm:ss", "HH:mm:ss"},
+        {"H:mm:ss 'ч'. t", "H:mm:ss 'ч'."},
+        {"'Klock' H.mm:ss (t)", "'Klock' H.mm:ss"},
+        {"H 'h' mm 'min' ss 's' t", "H 'h' mm 'min' ss 's'"},
+        {"H時mm分ss秒 t", "H時mm分ss秒"},
+        {"'it''s' HH:mm", "'it''s' HH:mm"},
+        {"HH:mm:ss", "HH:mm:ss"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(report::clockTimeFormat(QString::fromUtf8(c.longFormat)), QString::fromUtf8(c.clock)) << c.longFormat;
 }
 
 // ---------------------------------------------------------------------------
