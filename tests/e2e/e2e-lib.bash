@@ -12,6 +12,7 @@ failed=0
 skipped=0
 work=""
 xvfb_pid=""
+wm_pid=""
 game_pid=""
 watchdog_pid=""
 keep_work=${VX_E2E_KEEP:-0}
@@ -86,6 +87,7 @@ cleanup() {
     local rc=$?
     [[ -n $watchdog_pid ]] && kill -9 "$watchdog_pid" 2>/dev/null
     stop_pid "$game_pid"
+    stop_pid "$wm_pid"
     stop_pid "$xvfb_pid"
     if [[ -n $work && -d $work ]]; then
         if ((keep_work)); then
@@ -110,7 +112,7 @@ start_watchdog() {
     (
         trap '' INT HUP
         while kill -0 "$me" 2>/dev/null; do sleep 1; done
-        for f in "$work/game.pid" "$work/xvfb.pid"; do
+        for f in "$work/game.pid" "$work/wm.pid" "$work/xvfb.pid"; do
             [[ -r $f ]] && kill -9 "$(cat "$f")" 2>/dev/null
         done
         [[ -n $work ]] && rm -rf "$work"
@@ -142,14 +144,32 @@ start_x() {
     return 1
 }
 
+# Starts openbox on the X server and waits until it manages windows.
+start_wm() {
+    mkdir -p "$work/wm-home"
+    HOME="$work/wm-home" XDG_CONFIG_HOME="$work/wm-home/.config" openbox --sm-disable >"$work/wm.log" 2>&1 &
+    wm_pid=$!
+    echo "$wm_pid" >"$work/wm.pid"
+    wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+    if wait_for "the window manager" wm_running; then
+        return 0
+    fi
+    fail "openbox did not start (log: $(tr '\n' ' ' <"$work/wm.log"))"
+    return 1
+}
+
+# The game's locale settings; a script may set others before start_game.
+game_locale=(LC_ALL=C.UTF-8 LANG=C.UTF-8)
+
 # start_game LOG AUDIOFILE CWD COMMAND... : the game's pid in game_pid.
 start_game() {
     local log=$1 audio=$2 cwd=$3
     shift 3
     (
         cd "$cwd" || exit 127
-        unset WAYLAND_DISPLAY QT_QPA_PLATFORMTHEME SESSION_MANAGER
-        exec env QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8 LANG=C.UTF-8 \
+        unset WAYLAND_DISPLAY QT_QPA_PLATFORMTHEME SESSION_MANAGER LC_ALL LANG LANGUAGE
+        unset LC_CTYPE LC_NUMERIC LC_TIME LC_COLLATE LC_MONETARY LC_MESSAGES
+        exec env QT_QPA_PLATFORM=xcb "${game_locale[@]}" \
             XDG_RUNTIME_DIR="$work/runtime" \
             SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio" \
             "$@"
@@ -199,16 +219,19 @@ title_is() { [[ $(title_of "$1") == "$2" ]]; }
 # The design's caption, possibly with something appended by the toolkit: enough to move on.
 title_starts() { [[ $(title_of "$1") == "$2"* ]]; }
 
-# geometry ID : sets win_x win_y win_w win_h.
+# geometry ID : sets win_x win_y win_w win_h, the client area on the screen. (xdotool's own
+# answer counts a window manager's frame twice.)
 geometry() {
-    local X="" Y="" WIDTH="" HEIGHT="" SCREEN WINDOW out
-    out=$(xdotool getwindowgeometry --shell "$1" 2>/dev/null | grep -E '^(X|Y|WIDTH|HEIGHT|SCREEN|WINDOW)=[0-9]+$')
-    eval "$out"
-    if [[ -z $X || -z $Y || -z $WIDTH || -z $HEIGHT ]]; then
+    local info
+    info=$(xwininfo -id "$1" 2>/dev/null)
+    win_x=$(sed -n 's/^ *Absolute upper-left X: *\(-\{0,1\}[0-9]*\)$/\1/p' <<<"$info")
+    win_y=$(sed -n 's/^ *Absolute upper-left Y: *\(-\{0,1\}[0-9]*\)$/\1/p' <<<"$info")
+    win_w=$(sed -n 's/^ *Width: *\([0-9]*\)$/\1/p' <<<"$info")
+    win_h=$(sed -n 's/^ *Height: *\([0-9]*\)$/\1/p' <<<"$info")
+    if [[ -z $win_x || -z $win_y || -z $win_w || -z $win_h ]]; then
         fail "window $1 has no geometry (gone?)"
         return 1
     fi
-    win_x=$X win_y=$Y win_w=$WIDTH win_h=$HEIGHT
 }
 
 shot_seq=0
@@ -238,3 +261,52 @@ count_pixels() {
 
 # XTest input is handled in order, so the click lands where the pointer was just put.
 click_at() { xdotool mousemove "$1" "$2" click 1; }
+
+# ---------- the main window (its client area's origin in main_x, main_y) ----------
+
+readonly START=(224 80 137 24)   # the start button
+readonly TITLE=(9 0 60 14)       # the frame's red "Setting"
+
+main_x=0 main_y=0
+
+light() { count_pixels "$1" $((main_x + $2)) $((main_y + $3)) "$4" "$5" 'r >= 200 && g >= 200 && b >= 200'; }
+
+settings_shown_in() {
+    local f=$1 lit red
+    lit=$(light "$f" "${START[@]}")
+    red=$(count_pixels "$f" $((main_x + TITLE[0])) $((main_y + TITLE[1])) "${TITLE[2]}" "${TITLE[3]}" \
+        'r >= 150 && g < 90 && b < 90')
+    ((lit * 10 >= START[2] * START[3] * 6 && red >= 10))
+}
+settings_shown() { shot settings && settings_shown_in "$shot_file"; }
+settings_gone() { shot settings-gone && ! settings_shown_in "$shot_file"; }
+
+start_round() {
+    click_at $((main_x + START[0] + START[2] / 2)) $((main_y + START[1] + START[3] / 2))
+}
+
+# ---------- the result window ----------
+
+result_id=""
+# read_report N : copies the result window's text into $work/report.txt once it holds N reports
+# (or more: the comparison then shows the extra ones).
+read_report() {
+    local n=$1 rx ry deadline
+    xdotool windowfocus --sync "$result_id" 2>/dev/null
+    geometry "$result_id" || return 1
+    rx=$win_x ry=$win_y
+    geometry "$main_id" || return 1
+    click_at $((rx + 60)) $((ry + 60))
+    xdotool key --clearmodifiers ctrl+a
+    xdotool key --clearmodifiers ctrl+c
+    deadline=$((SECONDS + VX_E2E_TIMEOUT))
+    while ((SECONDS < deadline)); do
+        if timeout 10 xclip -o -selection clipboard >"$work/report.txt" 2>/dev/null &&
+            (($(grep -c '^VX-Clackon! Result$' "$work/report.txt") >= n)); then
+            return 0
+        fi
+        sleep 0.3
+    done
+    return 1
+}
+
