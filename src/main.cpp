@@ -33,7 +33,7 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vx-clackon"));
-    QApplication::setDesktopFileName(QStringLiteral("vx-clackon"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.vxclackon.VXClackon"));
     vx::installFontSubstitutions();
 
     vx::SystemPlatform platform(std::make_unique<vx::SdlSoundOutput>());
