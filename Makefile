@@ -1,10 +1,11 @@
 # A new machine needs only these: `make run` to play, `make test` to test.
 BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
+PKG_BUILD  ?= build-package
 GENERATOR  ?= Ninja
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps configure build run test test-unit test-sanitize bench install clean
+.PHONY: all deps configure build run test test-unit test-sanitize bench install package clean
 
 all: build
 
@@ -40,5 +41,12 @@ bench: build
 install: build
 	cmake --install $(BUILD)
 
+# The Debian package, built on its own for /usr (the game there finds its sounds in /usr/share).
+package: deps
+	@cmake -S . -B $(PKG_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
+		-DVX_BUILD_TESTS=OFF -DVX_BUILD_BENCHMARKS=OFF -DVX_SOURCE_SOUNDS=OFF >/dev/null
+	@cmake --build $(PKG_BUILD) -j $(JOBS) --target package
+	@ls $(PKG_BUILD)/*.deb
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(PKG_BUILD)

@@ -45,7 +45,7 @@ int main(int argc, char **argv)
         app = std::make_unique<QApplication>(argc, argv);
     }
     QApplication::setApplicationName(QStringLiteral("vx-clackon"));
-    QApplication::setDesktopFileName(QStringLiteral("vx-clackon"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.vxclackon.VXClackon"));
     vx::installFontSubstitutions();
 
     vx::SystemPlatform platform(std::make_unique<vx::SdlSoundOutput>());
