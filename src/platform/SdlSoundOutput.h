@@ -10,7 +10,9 @@
 
 namespace vx {
 
-// Wave cues through one SDL audio device, opened once at start-up.
+class SdlAudioDevice;
+
+// Wave cues through one SDL audio device, reopened when it is lost.
 // Without a working device every play() is simply false and nothing is printed.
 // Not thread-safe: play() is called from one thread.
 class SdlSoundOutput final : public SoundOutput {
@@ -35,6 +37,7 @@ public:
     int channels() const;
     // Sample frames of cue audio handed to the device since it opened (silence not counted).
     std::uint64_t cueFramesMixed() const;
+    const SdlAudioDevice &device() const;
 
 private:
     struct Impl;
