@@ -73,6 +73,76 @@ bool sameStamp(const Cue &cue, const struct stat &info)
         && cue.fileTime.tv_nsec == info.st_mtim.tv_nsec;
 }
 
+// Decodes and converts to the device format once, so later plays only swap a pointer.
+std::shared_ptr<Cue> decodeWav(const QString &path, int rate, int channels)
+{
+    SDL_AudioSpec wav{};
+    Uint8 *raw = nullptr;
+    Uint32 rawLength = 0;
+    if (!SDL_LoadWAV(QFile::encodeName(path).constData(), &wav, &raw, &rawLength))
+        return nullptr;
+    const std::unique_ptr<Uint8, decltype(&SDL_FreeWAV)> owner(raw, &SDL_FreeWAV);
+    const Uint32 frameBytes = SDL_AUDIO_BITSIZE(wav.format) / 8 * wav.channels;
+    if (frameBytes == 0)
+        return nullptr;
+    rawLength -= rawLength % frameBytes;
+    if (rawLength == 0)
+        return nullptr;
+
+    auto cue = std::make_shared<Cue>();
+    if (wav.format == AUDIO_S16SYS && wav.channels == channels && wav.freq == rate) {
+        if (rawLength > kMaxCueBytes)
+            return nullptr;
+        cue->samples.resize(rawLength / sizeof(std::int16_t));
+        std::copy_n(raw, rawLength, reinterpret_cast<Uint8 *>(cue->samples.data()));
+        return cue;
+    }
+
+    SDL_AudioStream *stream = SDL_NewAudioStream(wav.format, wav.channels, wav.freq,
+                                                 AUDIO_S16SYS, channels, rate);
+    if (!stream)
+        return nullptr;
+    const std::unique_ptr<SDL_AudioStream, decltype(&SDL_FreeAudioStream)> streamOwner(
+        stream, &SDL_FreeAudioStream);
+    const auto drain = [&]() {
+        const int available = SDL_AudioStreamAvailable(stream);
+        if (available <= 0)
+            return true;
+        const std::size_t had = cue->samples.size();
+        if ((had * sizeof(std::int16_t)) + std::size_t(available) > kMaxCueBytes)
+            return false;
+        cue->samples.resize(had + std::size_t(available) / sizeof(std::int16_t));
+        const int got = SDL_AudioStreamGet(stream, cue->samples.data() + had, available);
+        if (got < 0)
+            return false;
+        cue->samples.resize(had + std::size_t(got) / sizeof(std::int16_t));
+        return true;
+    };
+    constexpr Uint32 chunk = 64u << 10;
+    for (Uint32 at = 0; at < rawLength; at += chunk) {
+        const Uint32 n = std::min(chunk - chunk % frameBytes, rawLength - at);
+        if (SDL_AudioStreamPut(stream, raw + at, int(n)) != 0 || !drain())
+            return nullptr;
+    }
+    // The stream keeps the resampler's look-ahead back even on a flush, so push a
+    // stretch of silence through and cut the result to its true length.
+    const std::vector<Uint8> silence(std::size_t(std::max(4096, wav.freq / 4)) * frameBytes,
+                                     wav.silence);
+    if (SDL_AudioStreamPut(stream, silence.data(), int(silence.size())) != 0 || !drain()
+        || SDL_AudioStreamFlush(stream) != 0 || !drain())
+        return nullptr;
+    const std::uint64_t frames = (std::uint64_t(rawLength / frameBytes) * std::uint64_t(rate)
+                                  + std::uint64_t(wav.freq) - 1)
+        / std::uint64_t(wav.freq);
+    cue->samples.resize(std::min<std::size_t>(cue->samples.size(),
+                                              std::size_t(frames) * std::size_t(channels)));
+    cue->samples.resize(cue->samples.size() - cue->samples.size() % std::size_t(channels));
+    if (cue->samples.empty())
+        return nullptr;
+    cue->samples.shrink_to_fit();
+    return cue;
+}
+
 } // namespace
 
 struct SdlSoundOutput::Impl {
@@ -174,7 +244,7 @@ struct SdlSoundOutput::Impl {
         // A huge file is not a cue: refused before a byte of it is read.
         if (std::size_t(found->info.st_size) > kMaxCueBytes)
             return nullptr;
-        std::shared_ptr<Cue> cue = load(found->path);
+        std::shared_ptr<Cue> cue = decodeWav(found->path, rate, channels);
         if (!cue)
             return nullptr;
         cue->fileSize = found->info.st_size;
@@ -189,75 +259,6 @@ struct SdlSoundOutput::Impl {
         return cue;
     }
 
-    // Decodes and converts to the device format once, so later plays only swap a pointer.
-    std::shared_ptr<Cue> load(const QString &path) const
-    {
-        SDL_AudioSpec wav{};
-        Uint8 *raw = nullptr;
-        Uint32 rawLength = 0;
-        if (!SDL_LoadWAV(QFile::encodeName(path).constData(), &wav, &raw, &rawLength))
-            return nullptr;
-        const std::unique_ptr<Uint8, decltype(&SDL_FreeWAV)> owner(raw, &SDL_FreeWAV);
-        const Uint32 frameBytes = SDL_AUDIO_BITSIZE(wav.format) / 8 * wav.channels;
-        if (frameBytes == 0)
-            return nullptr;
-        rawLength -= rawLength % frameBytes;
-        if (rawLength == 0)
-            return nullptr;
-
-        auto cue = std::make_shared<Cue>();
-        if (wav.format == AUDIO_S16SYS && wav.channels == channels && wav.freq == rate) {
-            if (rawLength > kMaxCueBytes)
-                return nullptr;
-            cue->samples.resize(rawLength / sizeof(std::int16_t));
-            std::copy_n(raw, rawLength, reinterpret_cast<Uint8 *>(cue->samples.data()));
-            return cue;
-        }
-
-        SDL_AudioStream *stream = SDL_NewAudioStream(wav.format, wav.channels, wav.freq,
-                                                     AUDIO_S16SYS, channels, rate);
-        if (!stream)
-            return nullptr;
-        const std::unique_ptr<SDL_AudioStream, decltype(&SDL_FreeAudioStream)> streamOwner(
-            stream, &SDL_FreeAudioStream);
-        const auto drain = [&]() {
-            const int available = SDL_AudioStreamAvailable(stream);
-            if (available <= 0)
-                return true;
-            const std::size_t had = cue->samples.size();
-            if ((had * sizeof(std::int16_t)) + std::size_t(available) > kMaxCueBytes)
-                return false;
-            cue->samples.resize(had + std::size_t(available) / sizeof(std::int16_t));
-            const int got = SDL_AudioStreamGet(stream, cue->samples.data() + had, available);
-            if (got < 0)
-                return false;
-            cue->samples.resize(had + std::size_t(got) / sizeof(std::int16_t));
-            return true;
-        };
-        constexpr Uint32 chunk = 64u << 10;
-        for (Uint32 at = 0; at < rawLength; at += chunk) {
-            const Uint32 n = std::min(chunk - chunk % frameBytes, rawLength - at);
-            if (SDL_AudioStreamPut(stream, raw + at, int(n)) != 0 || !drain())
-                return nullptr;
-        }
-        // The stream keeps the resampler's look-ahead back even on a flush, so push a
-        // stretch of silence through and cut the result to its true length.
-        const std::vector<Uint8> silence(std::size_t(std::max(4096, wav.freq / 4)) * frameBytes,
-                                         wav.silence);
-        if (SDL_AudioStreamPut(stream, silence.data(), int(silence.size())) != 0 || !drain()
-            || SDL_AudioStreamFlush(stream) != 0 || !drain())
-            return nullptr;
-        const std::uint64_t frames = (std::uint64_t(rawLength / frameBytes) * std::uint64_t(rate)
-                                      + std::uint64_t(wav.freq) - 1)
-            / std::uint64_t(wav.freq);
-        cue->samples.resize(std::min<std::size_t>(cue->samples.size(),
-                                                  std::size_t(frames) * std::size_t(channels)));
-        cue->samples.resize(cue->samples.size() - cue->samples.size() % std::size_t(channels));
-        if (cue->samples.empty())
-            return nullptr;
-        cue->samples.shrink_to_fit();
-        return cue;
-    }
 
 };
 
@@ -331,6 +332,12 @@ int SdlSoundOutput::channels() const
 std::uint64_t SdlSoundOutput::cueFramesMixed() const
 {
     return d->device->cueFramesMixed();
+}
+
+std::vector<std::int16_t> SdlSoundOutput::decode(const QString &path, int rate, int channels)
+{
+    const std::shared_ptr<Cue> cue = decodeWav(path, rate, channels);
+    return cue ? std::move(cue->samples) : std::vector<std::int16_t>();
 }
 
 const SdlAudioDevice &SdlSoundOutput::device() const

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace vx {
 
@@ -38,6 +39,8 @@ public:
     // Sample frames of cue audio handed to the device since it opened (silence not counted).
     std::uint64_t cueFramesMixed() const;
     const SdlAudioDevice &device() const;
+    // A wave file as play() would hand it to a device of that format; empty when it can't be played.
+    static std::vector<std::int16_t> decode(const QString &path, int rate, int channels);
 
 private:
     struct Impl;
