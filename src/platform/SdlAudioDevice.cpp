@@ -28,9 +28,10 @@ constexpr milliseconds kExitWait{2000};
 
 // The drivers to try, one at a time, each through to an open device, so that one which loads
 // but finds no server gives way to the next. A driver the user named is SDL's to pick alone.
-// Otherwise PipeWire's own first (SDL's default order has PulseAudio first, which on a
-// PipeWire desktop goes through the slower compatibility server), then PulseAudio, ALSA and
-// whatever else SDL has, except the file and null drivers nobody wants by chance.
+// Otherwise PulseAudio first, which a PipeWire desktop serves too: SDL's own PipeWire driver
+// is quicker there but breaks up cues on a busy machine at every buffer size (BENCHMARKS.md).
+// Then PipeWire (a desktop without its PulseAudio server), ALSA and whatever else SDL has,
+// except the file and null drivers nobody wants by chance.
 std::vector<std::string> driverOrder()
 {
     const char *chosen = SDL_getenv("SDL_AUDIODRIVER");
@@ -41,7 +42,7 @@ std::vector<std::string> driverOrder()
         if (const char *name = SDL_GetAudioDriver(i))
             compiled.emplace_back(name);
     std::vector<std::string> order;
-    for (const char *preferred : {"pipewire", "pulseaudio", "alsa"})
+    for (const char *preferred : {"pulseaudio", "pipewire", "alsa"})
         if (std::find(compiled.begin(), compiled.end(), preferred) != compiled.end())
             order.emplace_back(preferred);
     for (const std::string &name : compiled)
