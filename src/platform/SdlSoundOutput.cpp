@@ -24,8 +24,9 @@ namespace vx {
 
 namespace {
 
-// Short enough that a judgement cue is heard right after its key.
-constexpr int kBufferFrames = 512;
+// The smallest buffer that kept every judgement cue whole on a busy machine (BENCHMARKS.md);
+// 512 was quicker by about 11 ms but broke up now and then.
+constexpr int kBufferFrames = 1024;
 // Anything bigger is not a cue; refusing it keeps a stray file from eating memory.
 constexpr std::size_t kMaxCueBytes = 32u << 20;
 constexpr std::size_t kCacheBudgetBytes = 64u << 20;
