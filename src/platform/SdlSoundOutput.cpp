@@ -1,5 +1,7 @@
 #include "platform/SdlSoundOutput.h"
 
+#include "platform/SdlAudioDevice.h"
+
 #include <QCoreApplication>
 
 #include <SDL.h>
@@ -12,23 +14,19 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <memory>
 #include <numbers>
 #include <optional>
-#include <thread>
 #include <vector>
 
 namespace vx {
 
 namespace {
 
-constexpr int kWantedRate = 44100;
-constexpr int kChannels = 2;
-// Short enough that a judgement cue is heard right after its key.
-constexpr Uint16 kBufferFrames = 512;
+// The smallest buffer that kept every judgement cue whole on a busy machine (BENCHMARKS.md);
+// 512 was quicker by about 11 ms but broke up now and then.
+constexpr int kBufferFrames = 1024;
 // Anything bigger is not a cue; refusing it keeps a stray file from eating memory.
 constexpr std::size_t kMaxCueBytes = 32u << 20;
 constexpr std::size_t kCacheBudgetBytes = 64u << 20;
@@ -76,119 +74,132 @@ bool sameStamp(const Cue &cue, const struct stat &info)
         && cue.fileTime.tv_nsec == info.st_mtim.tv_nsec;
 }
 
+// Decodes and converts to the device format once, so later plays only swap a pointer.
+std::shared_ptr<Cue> decodeWav(const QString &path, int rate, int channels)
+{
+    SDL_AudioSpec wav{};
+    Uint8 *raw = nullptr;
+    Uint32 rawLength = 0;
+    if (!SDL_LoadWAV(QFile::encodeName(path).constData(), &wav, &raw, &rawLength))
+        return nullptr;
+    const std::unique_ptr<Uint8, decltype(&SDL_FreeWAV)> owner(raw, &SDL_FreeWAV);
+    const Uint32 frameBytes = SDL_AUDIO_BITSIZE(wav.format) / 8 * wav.channels;
+    if (frameBytes == 0)
+        return nullptr;
+    rawLength -= rawLength % frameBytes;
+    if (rawLength == 0)
+        return nullptr;
+
+    auto cue = std::make_shared<Cue>();
+    if (wav.format == AUDIO_S16SYS && wav.channels == channels && wav.freq == rate) {
+        if (rawLength > kMaxCueBytes)
+            return nullptr;
+        cue->samples.resize(rawLength / sizeof(std::int16_t));
+        std::copy_n(raw, rawLength, reinterpret_cast<Uint8 *>(cue->samples.data()));
+        return cue;
+    }
+
+    SDL_AudioStream *stream = SDL_NewAudioStream(wav.format, wav.channels, wav.freq,
+                                                 AUDIO_S16SYS, channels, rate);
+    if (!stream)
+        return nullptr;
+    const std::unique_ptr<SDL_AudioStream, decltype(&SDL_FreeAudioStream)> streamOwner(
+        stream, &SDL_FreeAudioStream);
+    const auto drain = [&]() {
+        const int available = SDL_AudioStreamAvailable(stream);
+        if (available <= 0)
+            return true;
+        const std::size_t had = cue->samples.size();
+        if ((had * sizeof(std::int16_t)) + std::size_t(available) > kMaxCueBytes)
+            return false;
+        cue->samples.resize(had + std::size_t(available) / sizeof(std::int16_t));
+        const int got = SDL_AudioStreamGet(stream, cue->samples.data() + had, available);
+        if (got < 0)
+            return false;
+        cue->samples.resize(had + std::size_t(got) / sizeof(std::int16_t));
+        return true;
+    };
+    constexpr Uint32 chunk = 64u << 10;
+    for (Uint32 at = 0; at < rawLength; at += chunk) {
+        const Uint32 n = std::min(chunk - chunk % frameBytes, rawLength - at);
+        if (SDL_AudioStreamPut(stream, raw + at, int(n)) != 0 || !drain())
+            return nullptr;
+    }
+    // The stream keeps the resampler's look-ahead back even on a flush, so push a
+    // stretch of silence through and cut the result to its true length.
+    const std::vector<Uint8> silence(std::size_t(std::max(4096, wav.freq / 4)) * frameBytes,
+                                     wav.silence);
+    if (SDL_AudioStreamPut(stream, silence.data(), int(silence.size())) != 0 || !drain()
+        || SDL_AudioStreamFlush(stream) != 0 || !drain())
+        return nullptr;
+    const std::uint64_t frames = (std::uint64_t(rawLength / frameBytes) * std::uint64_t(rate)
+                                  + std::uint64_t(wav.freq) - 1)
+        / std::uint64_t(wav.freq);
+    cue->samples.resize(std::min<std::size_t>(cue->samples.size(),
+                                              std::size_t(frames) * std::size_t(channels)));
+    cue->samples.resize(cue->samples.size() - cue->samples.size() % std::size_t(channels));
+    if (cue->samples.empty())
+        return nullptr;
+    cue->samples.shrink_to_fit();
+    return cue;
+}
+
 } // namespace
 
 struct SdlSoundOutput::Impl {
+    explicit Impl(QStringList searchDirs)
+        : dirs(std::move(searchDirs))
+        , alsa(quietenAlsa())
+        , device(std::make_unique<SdlAudioDevice>(kBufferFrames))
+    {
+        // A cut-off file is refused rather than played in part.
+        SDL_SetHint(SDL_HINT_WAVE_TRUNCATION, "strict");
+        adoptFormat();
+    }
+
+    ~Impl()
+    {
+        device.reset();
+        releaseAlsa(alsa);
+    }
+
     QStringList dirs;
-    bool subsystemUp = false;
     void *alsa = nullptr;
-    SDL_AudioDeviceID device = 0;
-    SDL_AudioSpec deviceFormat{};
+    std::unique_ptr<SdlAudioDevice> device;
+    int rate = 0;
+    int channels = 0;
 
     QHash<QString, std::shared_ptr<const Cue>> cache;
     std::size_t cacheBytes = 0;
     std::shared_ptr<const Cue> defaultCue;
-    // Keeps the cue the callback reads from alive; touched by the calling thread only.
-    std::shared_ptr<const Cue> current;
 
-    // Shared with the audio thread; changed only under the device lock.
-    const std::int16_t *mixData = nullptr;
-    std::size_t mixLength = 0; // samples
-    std::size_t mixPos = 0;
-    bool mixLoop = false;
-
-    std::atomic<std::uint64_t> callbacks{0};
-    std::atomic<std::uint64_t> endedIn{0}; // callback in which the cue ran out, 0 while sounding
-    std::atomic<std::uint64_t> cueFrames{0};
-
-    static void SDLCALL feed(void *self, Uint8 *stream, int len)
+    // Cues are kept in the device's format; a device reopened in another one needs them anew.
+    void adoptFormat()
     {
-        static_cast<Impl *>(self)->mix(reinterpret_cast<std::int16_t *>(stream),
-                                       static_cast<std::size_t>(len) / sizeof(std::int16_t));
-    }
-
-    void mix(std::int16_t *out, std::size_t wanted)
-    {
-        const std::uint64_t call = callbacks.fetch_add(1) + 1;
-        std::size_t done = 0;
-        while (mixData && done < wanted) {
-            if (mixPos == mixLength) {
-                if (!mixLoop)
-                    break;
-                mixPos = 0;
-            }
-            const std::size_t n = std::min(mixLength - mixPos, wanted - done);
-            std::copy_n(mixData + mixPos, n, out + done);
-            mixPos += n;
-            done += n;
-        }
-        if (mixData && !mixLoop && mixPos == mixLength) {
-            mixData = nullptr;
-            endedIn.store(call);
-        }
-        std::fill(out + done, out + wanted, std::int16_t{0});
-        cueFrames.fetch_add(done / static_cast<std::size_t>(deviceFormat.channels));
-    }
-
-    void open()
-    {
-        SDL_SetMainReady();
-        // SDL would otherwise take over Ctrl-C from the game.
-        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        // A cut-off file is refused rather than played in part.
-        SDL_SetHint(SDL_HINT_WAVE_TRUNCATION, "strict");
-        SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "VX-Clackon!");
-        // The game stays quiet on the console whatever the driver has to say.
-        SDL_LogSetPriority(SDL_LOG_CATEGORY_AUDIO, SDL_NUM_LOG_PRIORITIES);
-        alsa = quietenAlsa();
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        if (device->sampleRate() == rate && device->channels() == channels)
             return;
-        subsystemUp = true;
-        // Nobody reads SDL's event queue; don't let hot-plug notices pile up in it.
-        SDL_EventState(SDL_AUDIODEVICEADDED, SDL_IGNORE);
-        SDL_EventState(SDL_AUDIODEVICEREMOVED, SDL_IGNORE);
-
-        SDL_AudioSpec want{};
-        want.freq = kWantedRate;
-        want.format = AUDIO_S16SYS;
-        want.channels = kChannels;
-        want.samples = kBufferFrames;
-        want.callback = &Impl::feed;
-        want.userdata = this;
-        device = SDL_OpenAudioDevice(nullptr, 0, &want, &deviceFormat, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
-        if (device == 0)
-            return;
-        defaultCue = makeDefaultCue();
-        SDL_PauseAudioDevice(device, 0);
-    }
-
-    void close()
-    {
-        if (device != 0)
-            SDL_CloseAudioDevice(device);
-        device = 0;
-        if (subsystemUp)
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        subsystemUp = false;
-        releaseAlsa(alsa);
-        alsa = nullptr;
+        rate = device->sampleRate();
+        channels = device->channels();
+        cache.clear();
+        cacheBytes = 0;
+        defaultCue = rate > 0 && channels > 0 ? makeDefaultCue() : nullptr;
     }
 
     // A soft two-partial chime, for a synchronous cue whose file can't be played.
     std::shared_ptr<const Cue> makeDefaultCue() const
     {
         auto cue = std::make_shared<Cue>();
-        const int frames = deviceFormat.freq * 150 / 1000;
-        const double attack = deviceFormat.freq * 0.005;
-        cue->samples.reserve(static_cast<std::size_t>(frames) * deviceFormat.channels);
+        const int frames = rate * 150 / 1000;
+        const double attack = rate * 0.005;
+        cue->samples.reserve(static_cast<std::size_t>(frames) * channels);
         for (int i = 0; i < frames; ++i) {
-            const double t = double(i) / deviceFormat.freq;
+            const double t = double(i) / rate;
             const double envelope = std::min(1.0, i / attack) * std::exp(-t * 18.0)
                 * std::min(1.0, double(frames - i) / attack);
             const double wave = std::sin(2 * std::numbers::pi * 660.0 * t)
                 + 0.3 * std::sin(2 * std::numbers::pi * 1320.0 * t);
             const auto s = static_cast<std::int16_t>(std::lround(7000.0 * envelope * wave));
-            for (int c = 0; c < deviceFormat.channels; ++c)
+            for (int c = 0; c < channels; ++c)
                 cue->samples.push_back(s);
         }
         return cue;
@@ -207,6 +218,7 @@ struct SdlSoundOutput::Impl {
         }
         for (const QString &path : std::as_const(candidates)) {
             Located found{path, {}};
+            // Only a plain file is opened: a FIFO would block the open.
             if (::stat(QFile::encodeName(path).constData(), &found.info) == 0
                 && S_ISREG(found.info.st_mode))
                 return found;
@@ -230,7 +242,10 @@ struct SdlSoundOutput::Impl {
             cacheBytes -= (*hit)->samples.size() * sizeof(std::int16_t);
             cache.erase(hit);
         }
-        std::shared_ptr<Cue> cue = load(found->path);
+        // A huge file is not a cue: refused before a byte of it is read.
+        if (std::size_t(found->info.st_size) > kMaxCueBytes)
+            return nullptr;
+        std::shared_ptr<Cue> cue = decodeWav(found->path, rate, channels);
         if (!cue)
             return nullptr;
         cue->fileSize = found->info.st_size;
@@ -245,122 +260,15 @@ struct SdlSoundOutput::Impl {
         return cue;
     }
 
-    // Decodes and converts to the device format once, so later plays only swap a pointer.
-    std::shared_ptr<Cue> load(const QString &path) const
-    {
-        SDL_AudioSpec wav{};
-        Uint8 *raw = nullptr;
-        Uint32 rawLength = 0;
-        if (!SDL_LoadWAV(QFile::encodeName(path).constData(), &wav, &raw, &rawLength))
-            return nullptr;
-        const std::unique_ptr<Uint8, decltype(&SDL_FreeWAV)> owner(raw, &SDL_FreeWAV);
-        const Uint32 frameBytes = SDL_AUDIO_BITSIZE(wav.format) / 8 * wav.channels;
-        if (frameBytes == 0)
-            return nullptr;
-        rawLength -= rawLength % frameBytes;
-        if (rawLength == 0)
-            return nullptr;
 
-        auto cue = std::make_shared<Cue>();
-        if (wav.format == AUDIO_S16SYS && wav.channels == deviceFormat.channels && wav.freq == deviceFormat.freq) {
-            if (rawLength > kMaxCueBytes)
-                return nullptr;
-            cue->samples.resize(rawLength / sizeof(std::int16_t));
-            std::copy_n(raw, rawLength, reinterpret_cast<Uint8 *>(cue->samples.data()));
-            return cue;
-        }
-
-        SDL_AudioStream *stream = SDL_NewAudioStream(wav.format, wav.channels, wav.freq,
-                                                     AUDIO_S16SYS, deviceFormat.channels, deviceFormat.freq);
-        if (!stream)
-            return nullptr;
-        const std::unique_ptr<SDL_AudioStream, decltype(&SDL_FreeAudioStream)> streamOwner(
-            stream, &SDL_FreeAudioStream);
-        const auto drain = [&]() {
-            const int available = SDL_AudioStreamAvailable(stream);
-            if (available <= 0)
-                return true;
-            const std::size_t had = cue->samples.size();
-            if ((had * sizeof(std::int16_t)) + std::size_t(available) > kMaxCueBytes)
-                return false;
-            cue->samples.resize(had + std::size_t(available) / sizeof(std::int16_t));
-            const int got = SDL_AudioStreamGet(stream, cue->samples.data() + had, available);
-            if (got < 0)
-                return false;
-            cue->samples.resize(had + std::size_t(got) / sizeof(std::int16_t));
-            return true;
-        };
-        constexpr Uint32 chunk = 64u << 10;
-        for (Uint32 at = 0; at < rawLength; at += chunk) {
-            const Uint32 n = std::min(chunk - chunk % frameBytes, rawLength - at);
-            if (SDL_AudioStreamPut(stream, raw + at, int(n)) != 0 || !drain())
-                return nullptr;
-        }
-        // The stream keeps the resampler's look-ahead back even on a flush, so push a
-        // stretch of silence through and cut the result to its true length.
-        const std::vector<Uint8> silence(std::size_t(std::max(4096, wav.freq / 4)) * frameBytes,
-                                         wav.silence);
-        if (SDL_AudioStreamPut(stream, silence.data(), int(silence.size())) != 0 || !drain()
-            || SDL_AudioStreamFlush(stream) != 0 || !drain())
-            return nullptr;
-        const std::uint64_t frames = (std::uint64_t(rawLength / frameBytes) * std::uint64_t(deviceFormat.freq)
-                                      + std::uint64_t(wav.freq) - 1)
-            / std::uint64_t(wav.freq);
-        cue->samples.resize(std::min<std::size_t>(cue->samples.size(),
-                                                  std::size_t(frames) * std::size_t(deviceFormat.channels)));
-        cue->samples.resize(cue->samples.size() - cue->samples.size() % std::size_t(deviceFormat.channels));
-        if (cue->samples.empty())
-            return nullptr;
-        cue->samples.shrink_to_fit();
-        return cue;
-    }
-
-    void start(std::shared_ptr<const Cue> cue, bool loop)
-    {
-        SDL_LockAudioDevice(device);
-        mixData = cue->samples.data();
-        mixLength = cue->samples.size();
-        mixPos = 0;
-        mixLoop = loop;
-        endedIn.store(0);
-        SDL_UnlockAudioDevice(device);
-        // The cue that was sounding is freed here, outside the lock and off the audio thread.
-        current.swap(cue);
-    }
-
-    void waitUntilPlayed(const Cue &cue) const
-    {
-        using namespace std::chrono;
-        const auto frames = cue.samples.size() / std::size_t(deviceFormat.channels);
-        const auto length = milliseconds(frames * 1000 / std::size_t(deviceFormat.freq));
-        const auto buffer = milliseconds(std::max(1, deviceFormat.samples * 1000 / deviceFormat.freq));
-        // A stalled device must not hang the game.
-        const auto deadline = steady_clock::now() + length + seconds(1);
-        for (;;) {
-            const std::uint64_t ended = endedIn.load();
-            // The callback after the last one has run once the driver took the final buffer.
-            if (ended != 0 && callbacks.load() > ended)
-                break;
-            if (steady_clock::now() >= deadline)
-                return;
-            std::this_thread::sleep_for(milliseconds(1));
-        }
-        // Leave the driver its own buffer's worth to reach the speaker.
-        std::this_thread::sleep_for(buffer);
-    }
 };
 
 SdlSoundOutput::SdlSoundOutput(QStringList searchDirs)
-    : d(std::make_unique<Impl>())
+    : d(std::make_unique<Impl>(std::move(searchDirs)))
 {
-    d->dirs = std::move(searchDirs);
-    d->open();
 }
 
-SdlSoundOutput::~SdlSoundOutput()
-{
-    d->close();
-}
+SdlSoundOutput::~SdlSoundOutput() = default;
 
 QStringList SdlSoundOutput::defaultSearchDirs()
 {
@@ -379,11 +287,13 @@ QStringList SdlSoundOutput::defaultSearchDirs()
 
 bool SdlSoundOutput::play(const QString &fileName, unsigned flags)
 {
-    if (d->device == 0 || fileName.isEmpty())
+    if (fileName.isEmpty())
         return false;
-    // A device that went away (unplugged, server gone) plays nothing: say so rather than pretend.
-    if (SDL_GetAudioDeviceStatus(d->device) != SDL_AUDIO_PLAYING)
+    // A device that went away (server gone or restarted) plays nothing until it is back:
+    // say so rather than pretend.
+    if (!d->device->ready())
         return false;
+    d->adoptFormat();
     const bool async = flags & SndAsync;
     std::shared_ptr<const Cue> cue = d->cueFor(fileName);
     bool loop = async && (flags & SndLoop);
@@ -394,40 +304,46 @@ bool SdlSoundOutput::play(const QString &fileName, unsigned flags)
         cue = d->defaultCue;
         loop = false;
     }
-    d->start(cue, loop);
+    d->device->start(SdlAudioDevice::Samples(cue, &cue->samples), loop);
     if (!async)
-        d->waitUntilPlayed(*cue);
+        d->device->waitUntilPlayed();
     return true;
 }
 
 bool SdlSoundOutput::isOpen() const
 {
-    return d->device != 0;
+    return d->device->isOpen();
 }
 
 bool SdlSoundOutput::isSounding() const
 {
-    if (d->device == 0)
-        return false;
-    SDL_LockAudioDevice(d->device);
-    const bool sounding = d->mixData != nullptr;
-    SDL_UnlockAudioDevice(d->device);
-    return sounding;
+    return d->device->isSounding();
 }
 
 int SdlSoundOutput::sampleRate() const
 {
-    return d->device != 0 ? d->deviceFormat.freq : 0;
+    return d->device->sampleRate();
 }
 
 int SdlSoundOutput::channels() const
 {
-    return d->device != 0 ? d->deviceFormat.channels : 0;
+    return d->device->channels();
 }
 
 std::uint64_t SdlSoundOutput::cueFramesMixed() const
 {
-    return d->cueFrames.load();
+    return d->device->cueFramesMixed();
+}
+
+std::vector<std::int16_t> SdlSoundOutput::decode(const QString &path, int rate, int channels)
+{
+    const std::shared_ptr<Cue> cue = decodeWav(path, rate, channels);
+    return cue ? std::move(cue->samples) : std::vector<std::int16_t>();
+}
+
+const SdlAudioDevice &SdlSoundOutput::device() const
+{
+    return *d->device;
 }
 
 } // namespace vx

@@ -7,10 +7,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace vx {
 
-// Wave cues through one SDL audio device, opened once at start-up.
+class SdlAudioDevice;
+
+// Wave cues through one SDL audio device, reopened when it is lost.
 // Without a working device every play() is simply false and nothing is printed.
 // Not thread-safe: play() is called from one thread.
 class SdlSoundOutput final : public SoundOutput {
@@ -35,6 +38,9 @@ public:
     int channels() const;
     // Sample frames of cue audio handed to the device since it opened (silence not counted).
     std::uint64_t cueFramesMixed() const;
+    const SdlAudioDevice &device() const;
+    // A wave file as play() would hand it to a device of that format; empty when it can't be played.
+    static std::vector<std::int16_t> decode(const QString &path, int rate, int channels);
 
 private:
     struct Impl;

@@ -14,6 +14,7 @@ work=""
 xvfb_pid=""
 wm_pid=""
 game_pid=""
+main_x=0 main_y=0 # the main window's client origin, set by the scripts
 watchdog_pid=""
 keep_work=${VX_E2E_KEEP:-0}
 
@@ -89,6 +90,13 @@ cleanup() {
     stop_pid "$game_pid"
     stop_pid "$wm_pid"
     stop_pid "$xvfb_pid"
+    # Whatever else a script started and noted in a pid file (sound servers, recorders).
+    local f
+    if [[ -n $work ]]; then
+        for f in "$work"/*.pid; do
+            [[ -r $f ]] && stop_pid "$(cat "$f")"
+        done
+    fi
     if [[ -n $work && -d $work ]]; then
         if ((keep_work)); then
             say "kept for inspection: $work"
@@ -112,7 +120,7 @@ start_watchdog() {
     (
         trap '' INT HUP
         while kill -0 "$me" 2>/dev/null; do sleep 1; done
-        for f in "$work/game.pid" "$work/wm.pid" "$work/xvfb.pid"; do
+        for f in "$work"/*.pid; do
             [[ -r $f ]] && kill -9 "$(cat "$f")" 2>/dev/null
         done
         [[ -n $work ]] && rm -rf "$work"
@@ -162,6 +170,7 @@ start_wm() {
 game_locale=(LC_ALL=C.UTF-8 LANG=C.UTF-8)
 
 # start_game LOG AUDIOFILE CWD COMMAND... : the game's pid in game_pid.
+# AUDIOFILE "-" leaves the sound to whatever server the environment names.
 start_game() {
     local log=$1 audio=$2 cwd=$3
     shift 3
@@ -169,9 +178,11 @@ start_game() {
         cd "$cwd" || exit 127
         unset WAYLAND_DISPLAY QT_QPA_PLATFORMTHEME SESSION_MANAGER LC_ALL LANG LANGUAGE
         unset LC_CTYPE LC_NUMERIC LC_TIME LC_COLLATE LC_MONETARY LC_MESSAGES
+        if [[ $audio != - ]]; then
+            export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio"
+        fi
         exec env QT_QPA_PLATFORM=xcb "${game_locale[@]}" \
             XDG_RUNTIME_DIR="$work/runtime" \
-            SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio" \
             "$@"
     ) >"$log" 2>&1 &
     game_pid=$!
@@ -257,6 +268,15 @@ region_hash() {
 # count_pixels FILE X Y W H AWK-CONDITION-ON-r,g,b
 count_pixels() {
     pixels "$1" "$2" "$3" "$4" "$5" | awk "{ r = \$3; g = \$4; b = \$5; if ($6) n++ } END { print n + 0 }"
+}
+
+# The status strip's "0000000 PTS" in its blue: the strips are up and play has begun.
+# Needs main_x and main_y, the main window's client origin.
+play_shown() {
+    shot play || return 1
+    local n
+    n=$(count_pixels "$shot_file" "$main_x" $((main_y + 22)) 130 30 'b >= 200 && g >= 80 && g <= 180 && r <= 70')
+    ((n >= 40))
 }
 
 # XTest input is handled in order, so the click lands where the pointer was just put.

@@ -1,5 +1,7 @@
 #include "platform/SdlSoundOutput.h"
 
+#include "platform/SdlAudioDevice.h"
+
 #include <gtest/gtest.h>
 
 #include <QByteArray>
@@ -85,9 +87,9 @@ std::vector<std::int16_t> runs(const std::vector<std::int16_t> &samples)
     return out;
 }
 
-bool waitFor(const std::function<bool()> &done)
+bool waitFor(const std::function<bool()> &done, std::chrono::seconds limit = std::chrono::seconds(2))
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!done()) {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
@@ -374,6 +376,61 @@ TEST_F(SdlSoundTest, ReloadsAFileThatChanged)
     EXPECT_EQ(runs(samples), (std::vector<std::int16_t>{700, 800, 900}));
     EXPECT_EQ(countOf(samples, 700), 2u * 441 * kChannels);
     EXPECT_EQ(countOf(samples, 900), 882u * kChannels);
+}
+
+// The output dies under the game (a disk that fills up stands in for a sound server that
+// goes away) and comes back: play() says false meanwhile, then the cue reaches the new output whole.
+TEST_F(SdlSoundTest, LostOutputIsReopenedWhenItComesBack)
+{
+    setenv("SDL_DISKAUDIOFILE", "/dev/full", 1);
+    // It may be lost by its very first buffer.
+    out = std::make_unique<SdlSoundOutput>(QStringList{tmp.path()});
+    const QString name = cue(QStringLiteral("a.wav"), 2205, 1234);
+    ASSERT_TRUE(waitFor([&] {
+        out->play(name, kAsync);
+        return !out->isOpen();
+    }, std::chrono::seconds(30)));
+    EXPECT_FALSE(out->play(name, kAsync));
+    EXPECT_FALSE(out->isSounding());
+
+    setenv("SDL_DISKAUDIOFILE", QFile::encodeName(rawPath).constData(), 1);
+    ASSERT_TRUE(waitFor([&] { return out->play(name, kAsync); }, std::chrono::seconds(30)))
+        << out->device().openAttempts() << " " << out->device().driverName() << " " << out->isOpen();
+    EXPECT_TRUE(out->isOpen());
+    ASSERT_TRUE(waitUntilQuiet());
+    const auto samples = finish();
+    EXPECT_EQ(countOf(samples, 1234), 2205u * kChannels);
+    EXPECT_EQ(runs(samples), std::vector<std::int16_t>{1234});
+}
+
+// Started with no output at all; the output shows up later and is found by the cues that follow,
+// trying no more often than the retry interval allows however often cues are asked for.
+TEST_F(SdlSoundTest, OutputThatAppearsLaterIsFound)
+{
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    out = std::make_unique<SdlSoundOutput>(QStringList{tmp.path()});
+    EXPECT_FALSE(out->isOpen());
+    const QString name = cue(QStringLiteral("a.wav"), 2205, 1234);
+
+    using Clock = std::chrono::steady_clock;
+    const auto t0 = Clock::now();
+    const std::uint64_t attemptsBefore = out->device().openAttempts();
+    int calls = 0;
+    while (Clock::now() - t0 < 3 * vx::SdlAudioDevice::retryInterval) {
+        EXPECT_FALSE(out->play(name, kAsync));
+        ++calls;
+    }
+    const auto elapsed = Clock::now() - t0;
+    const auto attempts = out->device().openAttempts() - attemptsBefore;
+    EXPECT_GE(attempts, 1u);
+    EXPECT_LE(attempts, std::uint64_t(elapsed / vx::SdlAudioDevice::retryInterval) + 1) << calls << " calls";
+
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    ASSERT_TRUE(waitFor([&] { return out->play(name, kAsync); }, std::chrono::seconds(30)));
+    EXPECT_EQ(out->device().driverName(), "disk");
+    ASSERT_TRUE(waitUntilQuiet());
+    const auto samples = finish();
+    EXPECT_EQ(countOf(samples, 1234), 2205u * kChannels);
 }
 
 class SdlSoundNoDevice : public ::testing::TestWithParam<const char *> {};
