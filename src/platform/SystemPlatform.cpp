@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <unistd.h>
+#include <vector>
 
 namespace vx {
 
@@ -28,11 +29,22 @@ void sleepNanoseconds(std::uint64_t ns)
 
 constexpr std::uint64_t tickStepNs = 15'625'000; // 1/64 s
 
+// Each run starts somewhere else: from the system's entropy, with the clock mixed in should that
+// ever be poor.
+std::mt19937_64 unpredictableGenerator()
+{
+    std::random_device entropy;
+    const std::uint64_t clock = monotonicNanoseconds();
+    std::seed_seq seed{entropy(), entropy(), entropy(), entropy(), static_cast<unsigned>(clock),
+                       static_cast<unsigned>(clock >> 32)};
+    return std::mt19937_64(seed);
+}
+
 } // namespace
 
 SystemPlatform::SystemPlatform(std::unique_ptr<SoundOutput> sound)
     : sound_(sound ? std::move(sound) : std::make_unique<SilentSoundOutput>())
-    , rng_(static_cast<std::uint64_t>(monotonicNanoseconds()))
+    , rng_(unpredictableGenerator())
 {
 }
 
@@ -116,8 +128,20 @@ void SystemPlatform::answerWindowSystem()
 
 void SystemPlatform::randomize(double seed)
 {
+    // The number is mixed into where the generator stands rather than replacing it: reseeding with
+    // the clock's seconds would otherwise give rounds started at the same second the same line.
     // Any number is a seed: its bits, so a negative, huge or NaN value cannot overflow a conversion.
-    rng_.seed(std::bit_cast<std::uint64_t>(seed));
+    std::vector<std::uint32_t> words;
+    for (int i = 0; i < 4; ++i) {
+        const std::uint64_t state = rng_();
+        words.push_back(static_cast<std::uint32_t>(state));
+        words.push_back(static_cast<std::uint32_t>(state >> 32));
+    }
+    const auto bits = std::bit_cast<std::uint64_t>(seed);
+    words.push_back(static_cast<std::uint32_t>(bits));
+    words.push_back(static_cast<std::uint32_t>(bits >> 32));
+    std::seed_seq mixed(words.begin(), words.end());
+    rng_.seed(mixed);
 }
 
 double SystemPlatform::nextRandom()

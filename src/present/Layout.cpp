@@ -2,10 +2,12 @@
 
 #include "platform/Rounding.h"
 #include "present/AppIcon.h"
+#include "present/MarkedScrollBar.h"
 #include "present/Spinner.h"
 #include "results/frmResult.h"
 #include "round/frmClackon.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -13,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <optional>
@@ -146,7 +149,7 @@ void layoutMainWindow(frmClackon &form)
     form.frSetting->hide();
     QWidget *fr = form.frSetting;
 
-    form.hscHidP = new QScrollBar(Qt::Horizontal, fr);
+    form.hscHidP = new MarkedScrollBar(Qt::Horizontal, fr);
     form.hscHidP->setObjectName(QStringLiteral("hscHidP"));
     form.hscHidP->setProperty("tabIndex", 11);
     place(*form.hscHidP, 3120, 240, 1575, 225);
@@ -156,6 +159,8 @@ void layoutMainWindow(frmClackon &form)
     // A scroll bar of its own is a tab stop, so its arrow and page keys work.
     form.hscHidP->setFocusPolicy(Qt::TabFocus);
     form.hscHidP->installEventFilter(new HorizontalArrowKeys(form.hscHidP));
+    // The bars have no colours of their own: the toolkit's, not the frame's red text.
+    form.hscHidP->setPalette(QApplication::palette(form.hscHidP));
 
     form.vsNt = new Spinner(fr);
     form.vsNt->setObjectName(QStringLiteral("vsNt"));
@@ -168,6 +173,8 @@ void layoutMainWindow(frmClackon &form)
     form.vsnS->setProperty("tabIndex", 7);
     place(*form.vsnS, 1440, 667, 240, 240);
     setScrollRange(*form.vsnS, 5, 100, 1, 10, 75);
+    for (Spinner *spinner : {form.vsNt, form.vsnS})
+        spinner->setPalette(QApplication::palette(spinner));
 
     form.chkHidden = new QCheckBox(QStringLiteral("Hidden"), fr);
     form.chkHidden->setObjectName(QStringLiteral("chkHidden"));
@@ -176,9 +183,12 @@ void layoutMainWindow(frmClackon &form)
     form.chkHidden->setFont(designFont(QStringLiteral("Arial"), 9, true));
     setColors(*form.chkHidden, rgb(255, 255, 255), rgb(0, 0, 0));
     {
-        // Styles paint the label's ground in Button; the box itself stays light, as on the desktop.
+        // Styles paint the label's ground in Button; the box itself stays light, as on the desktop,
+        // with its mark in the box's own dark text colour so the setting can be read at a glance.
         QPalette pal = form.chkHidden->palette();
         pal.setColor(QPalette::Button, QColor(0, 0, 0));
+        pal.setColor(QPalette::Base, QColor(255, 255, 255));
+        pal.setColor(QPalette::Text, QColor(0, 0, 0));
         form.chkHidden->setPalette(pal);
     }
     form.chkHidden->setChecked(false);
@@ -194,12 +204,13 @@ void layoutMainWindow(frmClackon &form)
     form.lblnumTxts = makeLabel(fr, "lblnumTxts", QStringLiteral("30"), 10);
     place(*form.lblnumTxts, 960, 307, 480, 240);
     form.lblnumTxts->setFont(designFont(msGothic, 9.75));
-    setColors(*form.lblnumTxts, rgb(0, 255, 0), 0xC0C0FF);
+    // Transparent on the black panel: green on the design's pink could hardly be read.
+    setColors(*form.lblnumTxts, rgb(0, 255, 0), std::nullopt);
 
     form.lblnSpd = makeLabel(fr, "lblnSpd", QStringLiteral("30"), 8);
     place(*form.lblnSpd, 960, 667, 480, 240);
     form.lblnSpd->setFont(designFont(msGothic, 9.75));
-    setColors(*form.lblnSpd, rgb(0, 255, 0), 0xC0C0FF);
+    setColors(*form.lblnSpd, rgb(0, 255, 0), std::nullopt);
 
     form.lblCap[1] = makeLabel(fr, "lblCap_1", QStringLiteral("速度："), 3);
     place(*form.lblCap[1], 435, 690, 495, 195);
@@ -216,6 +227,9 @@ void layoutMainWindow(frmClackon &form)
     place(*form.cmdStart, 3360, 1200, 2055, 360);
     form.cmdStart->setFont(designFont(msPGothic, 9));
     form.cmdStart->hide();
+
+    // Whichever control has the focus shows it, from the start and not only once Tab was pressed.
+    form.setAttribute(Qt::WA_KeyboardFocusChange);
 
     // Tab order by the design's tab indices; labels, frame and strips take no focus.
     QWidget::setTabOrder(form.cmdStart, form.chkHidden);
@@ -239,6 +253,9 @@ void layoutResultWindow(frmResult &form)
     form.txtResult->setLineWrapMode(QPlainTextEdit::NoWrap);
     form.txtResult->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     form.txtResult->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The face's lines are a pixel taller than its size here; without the document's own margin
+    // a whole report still reads without scrolling at the window's designed size.
+    form.txtResult->document()->setDocumentMargin(0);
 }
 
 } // namespace vx

@@ -2,8 +2,11 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QStyleOptionButton>
 #include <QStyleOption>
+
+#include <algorithm>
 
 namespace vx {
 
@@ -44,6 +47,7 @@ Spinner::Part Spinner::partAt(const QPoint &pos) const
 void Spinner::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
     for (Part part : {Part::Up, Part::Down}) {
         QStyleOptionButton button;
         button.initFrom(this);
@@ -55,12 +59,21 @@ void Spinner::paintEvent(QPaintEvent *)
             button.state &= ~QStyle::State_Enabled;
         style()->drawPrimitive(QStyle::PE_PanelButtonBevel, &button, &p, this);
 
-        QStyleOption arrow;
-        arrow.initFrom(this);
-        arrow.rect = button.rect.adjusted(2, 2, -2, -2);
-        arrow.state = button.state;
-        style()->drawPrimitive(part == Part::Up ? QStyle::PE_IndicatorArrowUp : QStyle::PE_IndicatorArrowDown,
-                               &arrow, &p, this);
+        // The style's arrow is a few pixels in so small a button: draw it as large as the button
+        // allows, in the button text's colour, greyed at the limit it cannot pass.
+        const QRectF r = QRectF(button.rect).adjusted(3, 2, -3, -2);
+        const double h = std::min(r.height(), r.width() / 2);
+        const double w = 2 * h;
+        const QPointF c = r.center();
+        QPainterPath arrow;
+        const double tip = part == Part::Up ? c.y() - h / 2 : c.y() + h / 2;
+        const double base = part == Part::Up ? c.y() + h / 2 : c.y() - h / 2;
+        arrow.moveTo(c.x(), tip);
+        arrow.lineTo(c.x() + w / 2, base);
+        arrow.lineTo(c.x() - w / 2, base);
+        arrow.closeSubpath();
+        const QPalette::ColorGroup group = button.state & QStyle::State_Enabled ? QPalette::Active : QPalette::Disabled;
+        p.fillPath(arrow, palette().color(group, QPalette::ButtonText));
     }
     if (hasFocus()) {
         QStyleOptionFocusRect focus;
@@ -103,9 +116,27 @@ void Spinner::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
+    letGo();
+}
+
+void Spinner::letGo()
+{
     pressed_ = Part::None;
     setRepeatAction(SliderNoAction);
     update();
+}
+
+void Spinner::hideEvent(QHideEvent *event)
+{
+    QScrollBar::hideEvent(event);
+    letGo();
+}
+
+void Spinner::changeEvent(QEvent *event)
+{
+    QScrollBar::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange && !isEnabled())
+        letGo();
 }
 
 } // namespace vx

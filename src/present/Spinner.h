@@ -19,8 +19,12 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    // A spinner that is hidden or disabled lets go: no repeat runs on behind the player's back.
+    void hideEvent(QHideEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    void letGo();
     Part pressed_ = Part::None;
 };
 

@@ -117,6 +117,8 @@ void frmClackon::roundEnd()
     frSetting->setVisible(true);
     rs.isPlaying = false;
     cmdStart->setVisible(true);
+    // Within the main window the focus goes to the first control in the tab order, which shows it.
+    cmdStart->setFocus();
     picPTS->setVisible(false);
     picTxt->setVisible(false);
     setWindowTitle(QStringLiteral("Total : ") + formatGrouped(rs.shownScore));

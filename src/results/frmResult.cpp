@@ -20,13 +20,19 @@ frmResult::frmResult(QWidget *owner)
     // Closing it throws the history away; the next report starts a new one.
     setAttribute(Qt::WA_DeleteOnClose);
     layoutResultWindow(*this);
-    // The report is a record of the rounds: readable and copyable, not editable.
-    txtResult->setReadOnly(true);
+}
+
+QString frmResult::text() const
+{
+    QString text = txtResult->toPlainText();
+    if (text.isEmpty())
+        return text;
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return text + QStringLiteral("\r\n");
 }
 
 void frmResult::setText(const QString &text)
 {
-    text_ = text;
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     // A trailing line end would show as an extra empty block.

@@ -15,8 +15,8 @@ public:
 
     QPlainTextEdit *txtResult = nullptr;
 
-    // The box's text exactly as the reports wrote it, line ends included.
-    const QString &text() const { return text_; }
+    // The box's text with the reports' CR LF line ends, as the player may have edited it.
+    QString text() const;
     void setText(const QString &text);
 
     void Form_Resize();
@@ -27,9 +27,6 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
-
-private:
-    QString text_;
 };
 
 } // namespace vx

@@ -79,10 +79,11 @@ void frmClackon::Form_KeyPress(char32_t keyAscii)
         rs.lastHitTick = now;
         rs.missCount += 1;
         platform_.beep();
+        // The red is presented at once; the black under it waits for the next redraw pass to be
+        // presented, so the flash stays on screen for a frame instead of a millisecond.
         picTxt->surface().setBackColor(rgb(255, 0, 0));
         picTxt->refresh();
         picTxt->surface().setBackColor(rgb(0, 0, 0));
-        picTxt->refresh();
         rs.combo = 0;
         rs.gauge -= 1;
         rs.missTotal += 1;

@@ -26,6 +26,8 @@ void frmClackon::Form_Load()
     ShowBanner(QStringLiteral("Clackon!"), 2, false);
     frSetting->setVisible(true);
     cmdStart->setVisible(true);
+    // The first control in the tab order takes the focus and shows it.
+    cmdStart->setFocus();
 }
 
 void frmClackon::hscHidP_Change()

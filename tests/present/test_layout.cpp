@@ -6,6 +6,7 @@
 #include "results/frmResult.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -74,8 +75,8 @@ const std::vector<ControlSpec> &mainControls()
         {"vsnS", "vx::Spinner", "frSetting", 96, 44, 16, 16, {}, {}, {}, {}, 0, false, 7, true},
         {"chkHidden", "QCheckBox", "frSetting", 144, 16, 65, 15, QStringLiteral("Hidden"), rgb(255, 255, 255), rgb(0, 0, 0), arial, 9, true, 6, true},
         {"lblhid", "QLabel", "frSetting", 320, 17, 14, 13, QStringLiteral("10"), rgb(0, 255, 255), {}, msPGothic, 9.75, false, 12, true},
-        {"lblnumTxts", "QLabel", "frSetting", 64, 20, 32, 16, QStringLiteral("30"), rgb(0, 255, 0), 0xC0C0FF, msGothic, 9.75, false, 10, true},
-        {"lblnSpd", "QLabel", "frSetting", 64, 44, 32, 16, QStringLiteral("30"), rgb(0, 255, 0), 0xC0C0FF, msGothic, 9.75, false, 8, true},
+        {"lblnumTxts", "QLabel", "frSetting", 64, 20, 32, 16, QStringLiteral("30"), rgb(0, 255, 0), {}, msGothic, 9.75, false, 10, true},
+        {"lblnSpd", "QLabel", "frSetting", 64, 44, 32, 16, QStringLiteral("30"), rgb(0, 255, 0), {}, msGothic, 9.75, false, 8, true},
         {"lblCap_1", "QLabel", "frSetting", 29, 46, 33, 13, QStringLiteral("速度："), rgb(255, 255, 0), {}, msPGothic, 9.75, false, 3, true},
         {"lblCap_0", "QLabel", "frSetting", 16, 22, 46, 13, QStringLiteral("文字数："), rgb(255, 255, 0), {}, msPGothic, 9.75, false, 2, true},
         {"cmdStart", "QPushButton", "frmClackon", 224, 80, 137, 24, QStringLiteral("Start(&S)"), {}, {}, msPGothic, 9, false, 0, false},
@@ -187,6 +188,9 @@ TEST_F(Layout, EveryMainWindowControlIsBuiltAsDesigned)
             EXPECT_TRUE(w->autoFillBackground());
         }
     }
+    // The value labels are transparent on the black panel: green on the design's pink could hardly be read.
+    EXPECT_FALSE(form->lblnumTxts->autoFillBackground());
+    EXPECT_FALSE(form->lblnSpd->autoFillBackground());
     EXPECT_FALSE(form->chkHidden->isChecked());
 }
 
@@ -474,6 +478,56 @@ TEST_F(Layout, SpinnerPaintsTwoArrowButtonsInEveryStyle)
             }
             s->setStyle(nullptr);
         }
+    }
+}
+
+} // namespace
+} // namespace vx::test
+
+namespace vx::test {
+namespace {
+
+TEST(SpinnerHold, ASpinnerHiddenOrDisabledWhileHeldStopsRepeating)
+{
+    for (const bool hide : {true, false}) {
+        SCOPED_TRACE(hide ? "the frame hidden" : "the spinner disabled");
+        // Its repeat, in view.
+        struct HeldSpinner : Spinner {
+            using Spinner::Spinner;
+            using QAbstractSlider::repeatAction;
+        };
+        QWidget frame;
+        frame.resize(40, 40);
+        auto *spinner = new HeldSpinner(&frame);
+        spinner->setGeometry(0, 0, 16, 16);
+        spinner->setRange(10, 100);
+        spinner->setValue(80);
+        frame.show();
+        QCoreApplication::processEvents();
+
+        const QPointF up = spinner->partRect(Spinner::Part::Up).center();
+        QMouseEvent press(QEvent::MouseButtonPress, up, spinner->mapToGlobal(up), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(spinner, &press);
+        ASSERT_EQ(spinner->value(), 79);
+        ASSERT_NE(spinner->repeatAction(), QAbstractSlider::SliderNoAction) << "held, it repeats";
+
+        if (hide)
+            frame.hide();
+        else
+            spinner->setEnabled(false);
+        EXPECT_EQ(spinner->repeatAction(), QAbstractSlider::SliderNoAction);
+        // Longer than the repeat's first delay: nothing moves any more.
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 700)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        EXPECT_EQ(spinner->value(), 79);
+        // Shown or enabled again, it does not pick the repeat up.
+        frame.show();
+        spinner->setEnabled(true);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(spinner->repeatAction(), QAbstractSlider::SliderNoAction);
     }
 }
 

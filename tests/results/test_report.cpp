@@ -12,6 +12,9 @@
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimeZone>
 #include <QWindow>
 
@@ -338,6 +341,41 @@ TEST_F(ReportTest, AReportIsNeverLostToACloseThePlayerMadeBeforeIt)
     EXPECT_NE(form->resultWindow, old);
     EXPECT_TRUE(form->resultWindow->isVisible());
     EXPECT_EQ(form->resultWindow->text(), second + QStringLiteral("\r\n")) << "the history starts again";
+}
+
+TEST_F(ReportTest, TheBoxIsEditableAndTheNextReportStacksOnWhatItHolds)
+{
+    finish({.carried = 111});
+    QPointer<frmResult> w = form->resultWindow;
+    ASSERT_FALSE(w.isNull());
+    EXPECT_FALSE(w->txtResult->isReadOnly());
+    // The player keeps a note above the report and deletes the rest.
+    w->txtResult->setPlainText(QStringLiteral("my best so far\nkeep going"));
+    finish({.carried = 222});
+    ASSERT_EQ(form->resultWindow, w);
+    // The newest report ends with the blank line that parts it from what came before.
+    EXPECT_EQ(w->text(), newestReport(*form) + QStringLiteral("my best so far\r\nkeep going\r\n"));
+
+    w->txtResult->clear();
+    finish({.carried = 333});
+    EXPECT_EQ(w->text(), newestReport(*form)) << "an emptied box holds nothing to stack on";
+}
+
+TEST_F(ReportTest, AWholeReportReadsWithoutScrollingAtTheDesignedSize)
+{
+    finish({.perfect = 30, .maxCombo = 30, .gauge = 20, .hitCount = 30, .carried = 187400});
+    QPointer<frmResult> w = form->resultWindow;
+    ASSERT_FALSE(w.isNull());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(w->size(), QSize(312, 213));
+    const QStringList lines = reportLines(w->text());
+    ASSERT_GE(lines.size(), 14);
+    const QTextBlock last = w->txtResult->document()->findBlockByNumber(13);
+    ASSERT_EQ(last.text(), lines.value(13));
+    QTextCursor at(last);
+    at.movePosition(QTextCursor::EndOfBlock);
+    EXPECT_LE(w->txtResult->cursorRect(at).bottom(), w->txtResult->viewport()->height() - 1)
+        << "the report's last line lies below the box's visible part";
 }
 
 TEST_F(ReportTest, TheBoxShowsTheReportAndKeepsItsTextExactly)
