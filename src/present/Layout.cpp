@@ -95,6 +95,14 @@ protected:
     }
 };
 
+// Every colour of the toolkit's own palette, set on the widget itself so none comes down from its parent.
+void useToolkitColours(QWidget &w)
+{
+    QPalette own = QApplication::palette(&w);
+    own.setResolveMask(~QPalette::ResolveMask(0));
+    w.setPalette(own);
+}
+
 const QString msGothic = QStringLiteral("ＭＳ ゴシック");
 const QString msPGothic = QStringLiteral("ＭＳ Ｐゴシック");
 
@@ -160,7 +168,7 @@ void layoutMainWindow(frmClackon &form)
     form.hscHidP->setFocusPolicy(Qt::TabFocus);
     form.hscHidP->installEventFilter(new HorizontalArrowKeys(form.hscHidP));
     // The bars have no colours of their own: the toolkit's, not the frame's red text.
-    form.hscHidP->setPalette(QApplication::palette(form.hscHidP));
+    useToolkitColours(*form.hscHidP);
 
     form.vsNt = new Spinner(fr);
     form.vsNt->setObjectName(QStringLiteral("vsNt"));
@@ -174,7 +182,7 @@ void layoutMainWindow(frmClackon &form)
     place(*form.vsnS, 1440, 667, 240, 240);
     setScrollRange(*form.vsnS, 5, 100, 1, 10, 75);
     for (Spinner *spinner : {form.vsNt, form.vsnS})
-        spinner->setPalette(QApplication::palette(spinner));
+        useToolkitColours(*spinner);
 
     form.chkHidden = new QCheckBox(QStringLiteral("Hidden"), fr);
     form.chkHidden->setObjectName(QStringLiteral("chkHidden"));

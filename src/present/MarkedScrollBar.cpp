@@ -1,9 +1,19 @@
 #include "present/MarkedScrollBar.h"
 
 #include <QPainter>
-#include <QStyleOptionFocusRect>
+#include <QPen>
 
 namespace vx {
+
+void drawFocusMark(QPainter &painter, const QWidget &widget)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(widget.palette().color(QPalette::Active, QPalette::Highlight), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(widget.rect()).adjusted(1, 1, -1, -1));
+    painter.restore();
+}
 
 void MarkedScrollBar::paintEvent(QPaintEvent *event)
 {
@@ -11,10 +21,7 @@ void MarkedScrollBar::paintEvent(QPaintEvent *event)
     if (!hasFocus())
         return;
     QPainter p(this);
-    QStyleOptionFocusRect focus;
-    focus.initFrom(this);
-    focus.rect = rect().adjusted(1, 1, -1, -1);
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
+    drawFocusMark(p, *this);
 }
 
 } // namespace vx

@@ -1,5 +1,7 @@
 #include "present/Spinner.h"
 
+#include "present/MarkedScrollBar.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -75,12 +77,8 @@ void Spinner::paintEvent(QPaintEvent *)
         const QPalette::ColorGroup group = button.state & QStyle::State_Enabled ? QPalette::Active : QPalette::Disabled;
         p.fillPath(arrow, palette().color(group, QPalette::ButtonText));
     }
-    if (hasFocus()) {
-        QStyleOptionFocusRect focus;
-        focus.initFrom(this);
-        focus.rect = rect().adjusted(1, 1, -1, -1);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
-    }
+    if (hasFocus())
+        drawFocusMark(p, *this);
 }
 
 void Spinner::mousePressEvent(QMouseEvent *event)
