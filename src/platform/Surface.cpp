@@ -69,8 +69,8 @@ void Surface::setDevicePixelRatio(qreal dpr)
     }
     image_ = std::move(next);
     dpr_ = dpr;
-    font_.reset();
-    metrics_.reset();
+    fonts_.clear();
+    fontChanged();
 }
 
 void Surface::setBackColor(Color c)
@@ -83,8 +83,7 @@ void Surface::setFontName(const QString &name)
 {
     if (name != fontName_) {
         fontName_ = name;
-        font_.reset();
-        metrics_.reset();
+        fontChanged();
     }
 }
 
@@ -92,8 +91,7 @@ void Surface::setFontSize(double points)
 {
     if (points > 0 && points != fontSize_) {
         fontSize_ = points;
-        font_.reset();
-        metrics_.reset();
+        fontChanged();
     }
 }
 
@@ -101,8 +99,7 @@ void Surface::setFontBold(bool on)
 {
     if (on != bold_) {
         bold_ = on;
-        font_.reset();
-        metrics_.reset();
+        fontChanged();
     }
 }
 
@@ -110,28 +107,37 @@ void Surface::setFontItalic(bool on)
 {
     if (on != italic_) {
         italic_ = on;
-        font_.reset();
-        metrics_.reset();
+        fontChanged();
     }
 }
 
 QFont Surface::font() const
 {
-    if (!font_) {
-        QFont f(fontName_);
-        f.setPointSizeF(fontSize_);
-        f.setBold(bold_);
-        f.setItalic(italic_);
-        font_ = f;
-    }
-    return *font_;
+    return fontEntry().font;
 }
 
-const QFontMetricsF &Surface::metrics() const
+const Surface::FontEntry &Surface::fontEntry() const
 {
-    if (!metrics_)
-        metrics_.emplace(font(), &image_);
-    return *metrics_;
+    if (current_ >= 0)
+        return fonts_[static_cast<std::size_t>(current_)];
+    for (std::size_t i = 0; i < fonts_.size(); ++i) {
+        const FontEntry &e = fonts_[i];
+        if (e.size == fontSize_ && e.bold == bold_ && e.italic == italic_ && e.name == fontName_) {
+            current_ = static_cast<int>(i);
+            return e;
+        }
+    }
+    // The growing glyph walks through a few dozen sizes; past that, start over rather than grow.
+    constexpr std::size_t maxFonts = 64;
+    if (fonts_.size() >= maxFonts)
+        fonts_.clear();
+    QFont f(fontName_);
+    f.setPointSizeF(fontSize_);
+    f.setBold(bold_);
+    f.setItalic(italic_);
+    fonts_.push_back(FontEntry{fontName_, fontSize_, bold_, italic_, f, QFontMetricsF(f, &image_)});
+    current_ = static_cast<int>(fonts_.size() - 1);
+    return fonts_.back();
 }
 
 void Surface::cls()

@@ -7,7 +7,7 @@
 #include <QImage>
 #include <QString>
 
-#include <optional>
+#include <vector>
 
 namespace vx {
 
@@ -66,7 +66,18 @@ public:
 
 private:
     friend class MonoSnapshot;
-    const QFontMetricsF &metrics() const;
+    // A font and its metrics, made once per face and size: passes switch sizes back and forth.
+    struct FontEntry {
+        QString name;
+        double size;
+        bool bold;
+        bool italic;
+        QFont font;
+        QFontMetricsF metrics;
+    };
+    const FontEntry &fontEntry() const;
+    const QFontMetricsF &metrics() const { return fontEntry().metrics; }
+    void fontChanged() { current_ = -1; }
     void fillPhysical(int x0, int y0, int x1, int y1, Color color); // logical, end-exclusive
     QRect toPhysical(int x, int y, int w, int h) const;
 
@@ -79,8 +90,8 @@ private:
     double fontSize_ = 9;
     bool bold_ = false;
     bool italic_ = false;
-    mutable std::optional<QFont> font_;
-    mutable std::optional<QFontMetricsF> metrics_;
+    mutable std::vector<FontEntry> fonts_;
+    mutable int current_ = -1;
 };
 
 // A one-bit copy of a surface: set bits are the surface's foreground, clear bits its background.
