@@ -3,6 +3,8 @@
 #include "platform/Rounding.h"
 
 #include <QPainter>
+#include <QTextLayout>
+#include <QTextOption>
 
 #include <algorithm>
 #include <cstdlib>
@@ -70,6 +72,7 @@ void Surface::setDevicePixelRatio(qreal dpr)
     image_ = std::move(next);
     dpr_ = dpr;
     fonts_.clear();
+    texts_.clear();
     fontChanged();
 }
 
@@ -129,8 +132,10 @@ const Surface::FontEntry &Surface::fontEntry() const
     }
     // The growing glyph walks through a few dozen sizes; past that, start over rather than grow.
     constexpr std::size_t maxFonts = 64;
-    if (fonts_.size() >= maxFonts)
+    if (fonts_.size() >= maxFonts) {
         fonts_.clear();
+        texts_.clear();
+    }
     QFont f(fontName_);
     f.setPointSizeF(fontSize_);
     f.setBold(bold_);
@@ -147,9 +152,48 @@ void Surface::cls()
     currentY = 0;
 }
 
+const Surface::PreparedText &Surface::prepared(const QString &text) const
+{
+    const FontEntry &f = fontEntry();
+    ++uses_;
+    for (PreparedText &t : texts_) {
+        if (t.font == current_ && t.text == text) {
+            t.lastUse = uses_;
+            return t;
+        }
+    }
+    // Each pass prints a handful of texts; the few that change make room by pushing out the oldest.
+    constexpr std::size_t maxTexts = 24;
+    PreparedText *slot = nullptr;
+    if (texts_.size() < maxTexts) {
+        slot = &texts_.emplace_back();
+    } else {
+        slot = &*std::min_element(texts_.begin(), texts_.end(),
+                                  [](const PreparedText &a, const PreparedText &b) { return a.lastUse < b.lastUse; });
+    }
+    QTextLayout layout(text, f.font, &image_);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    layout.endLayout();
+    QList<QGlyphRun> runs = line.isValid() ? line.glyphRuns() : QList<QGlyphRun>();
+    // The layout puts its baseline at the line's ascent; the pen's baseline is the metrics' ascent.
+    const double shift = line.isValid() ? f.metrics.ascent() - line.ascent() : 0;
+    for (QGlyphRun &run : runs) {
+        QList<QPointF> places = run.positions();
+        for (QPointF &p : places)
+            p.ry() += shift;
+        run.setPositions(places);
+    }
+    *slot = PreparedText{text, current_, std::move(runs), f.metrics.horizontalAdvance(text), uses_};
+    return *slot;
+}
+
 double Surface::textWidth(const QString &text) const
 {
-    return metrics().horizontalAdvance(text);
+    return prepared(text).width;
 }
 
 double Surface::textHeight(const QString &) const
@@ -160,17 +204,23 @@ double Surface::textHeight(const QString &) const
 
 void Surface::print(const QString &text, bool lineEnd)
 {
-    // Measuring shapes the text a second time: only when the width is used.
-    const bool needWidth = !lineEnd || !fontTransparent;
-    const double w = needWidth ? textWidth(text) : 0;
     const double h = textHeight();
+    double w = 0;
     if (!text.isEmpty()) {
+        const PreparedText &t = prepared(text);
+        w = t.width;
         QPainter p(&image_);
-        p.setFont(font());
         if (!fontTransparent)
             p.fillRect(QRectF(currentX, currentY, w, h), toQColor(backColor_));
         p.setPen(toQColor(foreColor));
-        p.drawText(QPointF(currentX, currentY + metrics().ascent()), text);
+        if (dpr_ == 1.0) {
+            for (const QGlyphRun &run : t.runs)
+                p.drawGlyphRun(QPointF(currentX, currentY), run);
+        } else {
+            // Scaled, the prepared glyphs land a fraction off where the text itself would: lay it out afresh.
+            p.setFont(fontEntry().font);
+            p.drawText(QPointF(currentX, currentY + metrics().ascent()), text);
+        }
     }
     if (lineEnd) {
         currentX = 0;

@@ -3,10 +3,13 @@
 #include "platform/Color.h"
 
 #include <QFont>
+#include <QGlyphRun>
+#include <QList>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QString>
 
+#include <cstdint>
 #include <vector>
 
 namespace vx {
@@ -75,7 +78,16 @@ private:
         QFont font;
         QFontMetricsF metrics;
     };
+    // A text shaped once in one font: its glyphs at their places from the pen position, and its width.
+    struct PreparedText {
+        QString text;
+        int font;
+        QList<QGlyphRun> runs;
+        double width;
+        std::uint64_t lastUse;
+    };
     const FontEntry &fontEntry() const;
+    const PreparedText &prepared(const QString &text) const;
     const QFontMetricsF &metrics() const { return fontEntry().metrics; }
     void fontChanged() { current_ = -1; }
     void fillPhysical(int x0, int y0, int x1, int y1, Color color); // logical, end-exclusive
@@ -92,6 +104,8 @@ private:
     bool italic_ = false;
     mutable std::vector<FontEntry> fonts_;
     mutable int current_ = -1;
+    mutable std::vector<PreparedText> texts_;
+    mutable std::uint64_t uses_ = 0;
 };
 
 // A one-bit copy of a surface: set bits are the surface's foreground, clear bits its background.
