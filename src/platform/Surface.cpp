@@ -49,6 +49,7 @@ void Surface::resize(int width, int height)
     height = std::max(1, height);
     if (width == width_ && height == height_)
         return;
+    painter_.reset();
     QImage next = makeImage(width, height, dpr_, backColor_);
     {
         QPainter p(&next);
@@ -63,6 +64,7 @@ void Surface::setDevicePixelRatio(qreal dpr)
 {
     if (dpr <= 0 || dpr == dpr_)
         return;
+    painter_.reset();
     QImage next = makeImage(width_, height_, dpr, backColor_);
     {
         QPainter p(&next);
@@ -145,8 +147,23 @@ const Surface::FontEntry &Surface::fontEntry() const
     return fonts_.back();
 }
 
+QPainter &Surface::painter()
+{
+    if (!painter_)
+        painter_ = std::make_unique<QPainter>(&image_);
+    return *painter_;
+}
+
+void Surface::beforeWrite()
+{
+    // A write into an image that someone else shares makes it a copy of its own, under the painter's feet.
+    if (painter_ && !image_.isDetached())
+        painter_.reset();
+}
+
 void Surface::cls()
 {
+    beforeWrite();
     image_.fill(toPixel(backColor_));
     currentX = 0;
     currentY = 0;
@@ -209,7 +226,8 @@ void Surface::print(const QString &text, bool lineEnd)
     if (!text.isEmpty()) {
         const PreparedText &t = prepared(text);
         w = t.width;
-        QPainter p(&image_);
+        beforeWrite();
+        QPainter &p = painter();
         if (!fontTransparent)
             p.fillRect(QRectF(currentX, currentY, w, h), toQColor(backColor_));
         p.setPen(toQColor(foreColor));
@@ -237,6 +255,7 @@ void Surface::fillPhysical(int x0, int y0, int x1, int y1, Color color)
     const QRect r = toPhysical(x0, y0, x1 - x0, y1 - y0).intersected(image_.rect());
     if (r.isEmpty())
         return;
+    beforeWrite();
     const std::uint32_t px = toPixel(color);
     for (int y = r.top(); y <= r.bottom(); ++y) {
         auto *row = reinterpret_cast<std::uint32_t *>(image_.scanLine(y));
@@ -341,6 +360,7 @@ void Surface::bitBlt(int x, int y, int w, int h, RasterOp op, const Surface *src
     if (!clipTransfer(dx, dy, pw, ph, psx, psy, image_.width(), image_.height(), src->image_.width(),
                       src->image_.height()))
         return;
+    beforeWrite();
     const bool same = src == this;
     const auto *srcImage = &src->image_;
     const std::size_t bytes = static_cast<std::size_t>(pw) * sizeof(std::uint32_t);
@@ -370,16 +390,29 @@ void Surface::bitBlt(int x, int y, int w, int h, const MonoSnapshot &src, int sx
     if (!clipTransfer(dx, dy, pw, ph, psx, psy, image_.width(), image_.height(), src.bits().width(),
                       src.bits().height()))
         return;
-    const std::uint32_t on = toPixel(foreColor);
-    const std::uint32_t off = toPixel(backColor_);
-    for (int row = 0; row < ph; ++row) {
-        auto *out = reinterpret_cast<std::uint32_t *>(image_.scanLine(dy + row)) + dx;
-        const uchar *in = src.bits().constScanLine(psy + row);
-        for (int k = 0; k < pw; ++k) {
-            const int bit = psx + k;
-            out[k] = (in[bit >> 3] & (0x80 >> (bit & 7))) ? on : off;
-        }
+    beforeWrite();
+    const QImage &pixels = src.pixels(toPixel(foreColor), toPixel(backColor_));
+    const std::size_t bytes = static_cast<std::size_t>(pw) * sizeof(std::uint32_t);
+    for (int row = 0; row < ph; ++row)
+        std::memcpy(reinterpret_cast<std::uint32_t *>(image_.scanLine(dy + row)) + dx,
+                    reinterpret_cast<const std::uint32_t *>(pixels.constScanLine(psy + row)) + psx, bytes);
+}
+
+const QImage &MonoSnapshot::pixels(std::uint32_t on, std::uint32_t off) const
+{
+    if (!pixels_.isNull() && on == pixelsOn_ && off == pixelsOff_)
+        return pixels_;
+    if (pixels_.isNull())
+        pixels_ = QImage(bits_.size(), QImage::Format_RGB32);
+    for (int y = 0; y < bits_.height(); ++y) {
+        auto *out = reinterpret_cast<std::uint32_t *>(pixels_.scanLine(y));
+        const uchar *in = bits_.constScanLine(y);
+        for (int x = 0; x < bits_.width(); ++x)
+            out[x] = (in[x >> 3] & (0x80 >> (x & 7))) ? on : off;
     }
+    pixelsOn_ = on;
+    pixelsOff_ = off;
+    return pixels_;
 }
 
 MonoSnapshot::MonoSnapshot(const Surface &src, int w, int h)

@@ -5,11 +5,13 @@
 #include <QFont>
 #include <QGlyphRun>
 #include <QList>
+#include <QPainter>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace vx {
@@ -106,6 +108,11 @@ private:
     mutable int current_ = -1;
     mutable std::vector<PreparedText> texts_;
     mutable std::uint64_t uses_ = 0;
+    // One painter for the texts of a pass, kept while nothing else writes into a shared image.
+    // Declared after image_, so it ends before the image goes.
+    std::unique_ptr<QPainter> painter_;
+    QPainter &painter();
+    void beforeWrite();
 };
 
 // A one-bit copy of a surface: set bits are the surface's foreground, clear bits its background.
@@ -117,12 +124,17 @@ public:
     int height() const { return height_; }
     qreal devicePixelRatio() const { return dpr_; }
     const QImage &bits() const { return bits_; }
+    // The snapshot as whole pixels in these two colours, made once per pair, so copies are row copies.
+    const QImage &pixels(std::uint32_t on, std::uint32_t off) const;
 
 private:
     int width_;
     int height_;
     qreal dpr_;
     QImage bits_;
+    mutable QImage pixels_;
+    mutable std::uint32_t pixelsOn_ = 0;
+    mutable std::uint32_t pixelsOff_ = 0;
 };
 
 } // namespace vx
