@@ -222,20 +222,22 @@ double Surface::textHeight(const QString &) const
 void Surface::print(const QString &text, bool lineEnd)
 {
     const double h = textHeight();
-    double w = 0;
+    // Scaled, prepared glyphs land a fraction off where the text itself would, so there the text is
+    // laid out afresh, and measured (shaping it a second time) only when the width is used.
+    const bool prepare = dpr_ == 1.0;
+    const bool needWidth = !lineEnd || !fontTransparent;
+    const PreparedText *t = !text.isEmpty() && (prepare || needWidth) ? &prepared(text) : nullptr;
+    const double w = t ? t->width : 0;
     if (!text.isEmpty()) {
-        const PreparedText &t = prepared(text);
-        w = t.width;
         beforeWrite();
         QPainter &p = painter();
         if (!fontTransparent)
             p.fillRect(QRectF(currentX, currentY, w, h), toQColor(backColor_));
         p.setPen(toQColor(foreColor));
-        if (dpr_ == 1.0) {
-            for (const QGlyphRun &run : t.runs)
+        if (prepare) {
+            for (const QGlyphRun &run : t->runs)
                 p.drawGlyphRun(QPointF(currentX, currentY), run);
         } else {
-            // Scaled, the prepared glyphs land a fraction off where the text itself would: lay it out afresh.
             p.setFont(fontEntry().font);
             p.drawText(QPointF(currentX, currentY + metrics().ascent()), text);
         }
