@@ -3,6 +3,8 @@
 #include "platform/Rounding.h"
 
 #include <QPainter>
+#include <QTextLayout>
+#include <QTextOption>
 
 #include <algorithm>
 #include <cstdlib>
@@ -47,6 +49,7 @@ void Surface::resize(int width, int height)
     height = std::max(1, height);
     if (width == width_ && height == height_)
         return;
+    painter_.reset();
     QImage next = makeImage(width, height, dpr_, backColor_);
     {
         QPainter p(&next);
@@ -61,6 +64,7 @@ void Surface::setDevicePixelRatio(qreal dpr)
 {
     if (dpr <= 0 || dpr == dpr_)
         return;
+    painter_.reset();
     QImage next = makeImage(width_, height_, dpr, backColor_);
     {
         QPainter p(&next);
@@ -69,8 +73,9 @@ void Surface::setDevicePixelRatio(qreal dpr)
     }
     image_ = std::move(next);
     dpr_ = dpr;
-    font_.reset();
-    metrics_.reset();
+    fonts_.clear();
+    texts_.clear();
+    fontChanged();
 }
 
 void Surface::setBackColor(Color c)
@@ -83,8 +88,7 @@ void Surface::setFontName(const QString &name)
 {
     if (name != fontName_) {
         fontName_ = name;
-        font_.reset();
-        metrics_.reset();
+        fontChanged();
     }
 }
 
@@ -92,8 +96,7 @@ void Surface::setFontSize(double points)
 {
     if (points > 0 && points != fontSize_) {
         fontSize_ = points;
-        font_.reset();
-        metrics_.reset();
+        fontChanged();
     }
 }
 
@@ -101,8 +104,7 @@ void Surface::setFontBold(bool on)
 {
     if (on != bold_) {
         bold_ = on;
-        font_.reset();
-        metrics_.reset();
+        fontChanged();
     }
 }
 
@@ -110,40 +112,105 @@ void Surface::setFontItalic(bool on)
 {
     if (on != italic_) {
         italic_ = on;
-        font_.reset();
-        metrics_.reset();
+        fontChanged();
     }
 }
 
 QFont Surface::font() const
 {
-    if (!font_) {
-        QFont f(fontName_);
-        f.setPointSizeF(fontSize_);
-        f.setBold(bold_);
-        f.setItalic(italic_);
-        font_ = f;
-    }
-    return *font_;
+    return fontEntry().font;
 }
 
-const QFontMetricsF &Surface::metrics() const
+const Surface::FontEntry &Surface::fontEntry() const
 {
-    if (!metrics_)
-        metrics_.emplace(font(), &image_);
-    return *metrics_;
+    if (current_ >= 0)
+        return fonts_[static_cast<std::size_t>(current_)];
+    for (std::size_t i = 0; i < fonts_.size(); ++i) {
+        const FontEntry &e = fonts_[i];
+        if (e.size == fontSize_ && e.bold == bold_ && e.italic == italic_ && e.name == fontName_) {
+            current_ = static_cast<int>(i);
+            return e;
+        }
+    }
+    // The growing glyph walks through a few dozen sizes; past that, start over rather than grow.
+    constexpr std::size_t maxFonts = 64;
+    if (fonts_.size() >= maxFonts) {
+        fonts_.clear();
+        texts_.clear();
+    }
+    QFont f(fontName_);
+    f.setPointSizeF(fontSize_);
+    f.setBold(bold_);
+    f.setItalic(italic_);
+    fonts_.push_back(FontEntry{fontName_, fontSize_, bold_, italic_, f, QFontMetricsF(f, &image_)});
+    current_ = static_cast<int>(fonts_.size() - 1);
+    return fonts_.back();
+}
+
+QPainter &Surface::painter()
+{
+    if (!painter_)
+        painter_ = std::make_unique<QPainter>(&image_);
+    return *painter_;
+}
+
+void Surface::beforeWrite()
+{
+    // A write into an image that someone else shares makes it a copy of its own, under the painter's feet.
+    if (painter_ && !image_.isDetached())
+        painter_.reset();
 }
 
 void Surface::cls()
 {
+    beforeWrite();
     image_.fill(toPixel(backColor_));
     currentX = 0;
     currentY = 0;
 }
 
+const Surface::PreparedText &Surface::prepared(const QString &text) const
+{
+    const FontEntry &f = fontEntry();
+    ++uses_;
+    for (PreparedText &t : texts_) {
+        if (t.font == current_ && t.text == text) {
+            t.lastUse = uses_;
+            return t;
+        }
+    }
+    // Each pass prints a handful of texts; the few that change make room by pushing out the oldest.
+    constexpr std::size_t maxTexts = 24;
+    PreparedText *slot = nullptr;
+    if (texts_.size() < maxTexts) {
+        slot = &texts_.emplace_back();
+    } else {
+        slot = &*std::min_element(texts_.begin(), texts_.end(),
+                                  [](const PreparedText &a, const PreparedText &b) { return a.lastUse < b.lastUse; });
+    }
+    QTextLayout layout(text, f.font, &image_);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    layout.endLayout();
+    QList<QGlyphRun> runs = line.isValid() ? line.glyphRuns() : QList<QGlyphRun>();
+    // The layout puts its baseline at the line's ascent; the pen's baseline is the metrics' ascent.
+    const double shift = line.isValid() ? f.metrics.ascent() - line.ascent() : 0;
+    for (QGlyphRun &run : runs) {
+        QList<QPointF> places = run.positions();
+        for (QPointF &p : places)
+            p.ry() += shift;
+        run.setPositions(places);
+    }
+    *slot = PreparedText{text, current_, std::move(runs), f.metrics.horizontalAdvance(text), uses_};
+    return *slot;
+}
+
 double Surface::textWidth(const QString &text) const
 {
-    return metrics().horizontalAdvance(text);
+    return prepared(text).width;
 }
 
 double Surface::textHeight(const QString &) const
@@ -154,17 +221,26 @@ double Surface::textHeight(const QString &) const
 
 void Surface::print(const QString &text, bool lineEnd)
 {
-    // Measuring shapes the text a second time: only when the width is used.
-    const bool needWidth = !lineEnd || !fontTransparent;
-    const double w = needWidth ? textWidth(text) : 0;
     const double h = textHeight();
+    // Scaled, prepared glyphs land a fraction off where the text itself would, so there the text is
+    // laid out afresh, and measured (shaping it a second time) only when the width is used.
+    const bool prepare = dpr_ == 1.0;
+    const bool needWidth = !lineEnd || !fontTransparent;
+    const PreparedText *t = !text.isEmpty() && (prepare || needWidth) ? &prepared(text) : nullptr;
+    const double w = t ? t->width : 0;
     if (!text.isEmpty()) {
-        QPainter p(&image_);
-        p.setFont(font());
+        beforeWrite();
+        QPainter &p = painter();
         if (!fontTransparent)
             p.fillRect(QRectF(currentX, currentY, w, h), toQColor(backColor_));
         p.setPen(toQColor(foreColor));
-        p.drawText(QPointF(currentX, currentY + metrics().ascent()), text);
+        if (prepare) {
+            for (const QGlyphRun &run : t->runs)
+                p.drawGlyphRun(QPointF(currentX, currentY), run);
+        } else {
+            p.setFont(fontEntry().font);
+            p.drawText(QPointF(currentX, currentY + metrics().ascent()), text);
+        }
     }
     if (lineEnd) {
         currentX = 0;
@@ -181,6 +257,7 @@ void Surface::fillPhysical(int x0, int y0, int x1, int y1, Color color)
     const QRect r = toPhysical(x0, y0, x1 - x0, y1 - y0).intersected(image_.rect());
     if (r.isEmpty())
         return;
+    beforeWrite();
     const std::uint32_t px = toPixel(color);
     for (int y = r.top(); y <= r.bottom(); ++y) {
         auto *row = reinterpret_cast<std::uint32_t *>(image_.scanLine(y));
@@ -285,6 +362,7 @@ void Surface::bitBlt(int x, int y, int w, int h, RasterOp op, const Surface *src
     if (!clipTransfer(dx, dy, pw, ph, psx, psy, image_.width(), image_.height(), src->image_.width(),
                       src->image_.height()))
         return;
+    beforeWrite();
     const bool same = src == this;
     const auto *srcImage = &src->image_;
     const std::size_t bytes = static_cast<std::size_t>(pw) * sizeof(std::uint32_t);
@@ -314,16 +392,29 @@ void Surface::bitBlt(int x, int y, int w, int h, const MonoSnapshot &src, int sx
     if (!clipTransfer(dx, dy, pw, ph, psx, psy, image_.width(), image_.height(), src.bits().width(),
                       src.bits().height()))
         return;
-    const std::uint32_t on = toPixel(foreColor);
-    const std::uint32_t off = toPixel(backColor_);
-    for (int row = 0; row < ph; ++row) {
-        auto *out = reinterpret_cast<std::uint32_t *>(image_.scanLine(dy + row)) + dx;
-        const uchar *in = src.bits().constScanLine(psy + row);
-        for (int k = 0; k < pw; ++k) {
-            const int bit = psx + k;
-            out[k] = (in[bit >> 3] & (0x80 >> (bit & 7))) ? on : off;
-        }
+    beforeWrite();
+    const QImage &pixels = src.pixels(toPixel(foreColor), toPixel(backColor_));
+    const std::size_t bytes = static_cast<std::size_t>(pw) * sizeof(std::uint32_t);
+    for (int row = 0; row < ph; ++row)
+        std::memcpy(reinterpret_cast<std::uint32_t *>(image_.scanLine(dy + row)) + dx,
+                    reinterpret_cast<const std::uint32_t *>(pixels.constScanLine(psy + row)) + psx, bytes);
+}
+
+const QImage &MonoSnapshot::pixels(std::uint32_t on, std::uint32_t off) const
+{
+    if (!pixels_.isNull() && on == pixelsOn_ && off == pixelsOff_)
+        return pixels_;
+    if (pixels_.isNull())
+        pixels_ = QImage(bits_.size(), QImage::Format_RGB32);
+    for (int y = 0; y < bits_.height(); ++y) {
+        auto *out = reinterpret_cast<std::uint32_t *>(pixels_.scanLine(y));
+        const uchar *in = bits_.constScanLine(y);
+        for (int x = 0; x < bits_.width(); ++x)
+            out[x] = (in[x >> 3] & (0x80 >> (x & 7))) ? on : off;
     }
+    pixelsOn_ = on;
+    pixelsOff_ = off;
+    return pixels_;
 }
 
 MonoSnapshot::MonoSnapshot(const Surface &src, int w, int h)

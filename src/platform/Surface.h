@@ -3,11 +3,16 @@
 #include "platform/Color.h"
 
 #include <QFont>
+#include <QGlyphRun>
+#include <QList>
+#include <QPainter>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QString>
 
-#include <optional>
+#include <cstdint>
+#include <memory>
+#include <vector>
 
 namespace vx {
 
@@ -66,7 +71,27 @@ public:
 
 private:
     friend class MonoSnapshot;
-    const QFontMetricsF &metrics() const;
+    // A font and its metrics, made once per face and size: passes switch sizes back and forth.
+    struct FontEntry {
+        QString name;
+        double size;
+        bool bold;
+        bool italic;
+        QFont font;
+        QFontMetricsF metrics;
+    };
+    // A text shaped once in one font: its glyphs at their places from the pen position, and its width.
+    struct PreparedText {
+        QString text;
+        int font;
+        QList<QGlyphRun> runs;
+        double width;
+        std::uint64_t lastUse;
+    };
+    const FontEntry &fontEntry() const;
+    const PreparedText &prepared(const QString &text) const;
+    const QFontMetricsF &metrics() const { return fontEntry().metrics; }
+    void fontChanged() { current_ = -1; }
     void fillPhysical(int x0, int y0, int x1, int y1, Color color); // logical, end-exclusive
     QRect toPhysical(int x, int y, int w, int h) const;
 
@@ -79,8 +104,15 @@ private:
     double fontSize_ = 9;
     bool bold_ = false;
     bool italic_ = false;
-    mutable std::optional<QFont> font_;
-    mutable std::optional<QFontMetricsF> metrics_;
+    mutable std::vector<FontEntry> fonts_;
+    mutable int current_ = -1;
+    mutable std::vector<PreparedText> texts_;
+    mutable std::uint64_t uses_ = 0;
+    // One painter for the texts of a pass, kept while nothing else writes into a shared image.
+    // Declared after image_, so it ends before the image goes.
+    std::unique_ptr<QPainter> painter_;
+    QPainter &painter();
+    void beforeWrite();
 };
 
 // A one-bit copy of a surface: set bits are the surface's foreground, clear bits its background.
@@ -92,12 +124,17 @@ public:
     int height() const { return height_; }
     qreal devicePixelRatio() const { return dpr_; }
     const QImage &bits() const { return bits_; }
+    // The snapshot as whole pixels in these two colours, made once per pair, so copies are row copies.
+    const QImage &pixels(std::uint32_t on, std::uint32_t off) const;
 
 private:
     int width_;
     int height_;
     qreal dpr_;
     QImage bits_;
+    mutable QImage pixels_;
+    mutable std::uint32_t pixelsOn_ = 0;
+    mutable std::uint32_t pixelsOff_ = 0;
 };
 
 } // namespace vx

@@ -2,6 +2,8 @@
 
 #include "platform/Surface.h"
 
+#include <QImage>
+#include <QRegion>
 #include <QWidget>
 
 namespace vx {
@@ -18,7 +20,10 @@ public:
     // Places the widget and sizes its image at once, shown or not.
     void moveTo(int left, int top, int width, int height);
     // Repaints now when shown (a hidden view has nothing on screen to repaint); never fails.
+    // Only the pixels that differ from the picture on screen are sent.
     bool refresh();
+    // The part of the view (its own coordinates) whose image differs from what it last painted.
+    QRegion changedRegion() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -27,7 +32,12 @@ protected:
 
 private:
     void syncPixelRatio();
+    // Keeps the record of the screen in step with a paint of this part of the image.
+    void rememberShown(const QRect &physical);
     Surface surface_;
+    // What the last paint put on screen, at the image's size; null until the first paint.
+    QImage shown_;
+    bool presenting_ = false;
 };
 
 } // namespace vx

@@ -3,6 +3,8 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QPaintEvent>
+#include <QRegion>
 #include <QWindow>
 #include <QImage>
 
@@ -150,6 +152,24 @@ TEST(SurfacePrint, TextInkUsesTheForeColour)
     for (const auto &[x, y] : ink)
         exact += pixelAt(s, x, y) == rgb(0, 255, 255);
     EXPECT_GT(exact, 10) << "the stems of I and H are solid fore colour";
+}
+
+TEST(SurfacePrint, AnImageTakenEarlierKeepsItsPixelsWhileTheSurfaceDrawsOn)
+{
+    Surface s(60, 20);
+    s.foreColor = rgb(255, 255, 255);
+    s.print(QStringLiteral("A"), false);
+    const QImage taken = s.image();
+    const QImage kept = taken.copy();
+    s.print(QStringLiteral("BCD"));
+    s.print(QStringLiteral("E"));
+    EXPECT_EQ(taken, kept);
+    EXPECT_NE(s.image(), kept);
+    const QImage again = s.image();
+    s.cls();
+    s.print(QStringLiteral("F"));
+    EXPECT_NE(again, s.image());
+    EXPECT_NE(again.pixel(0, 0), 0u) << "still a picture of its own";
 }
 
 TEST(SurfaceCls, FillsWithTheBackgroundAndHomesThePosition)
@@ -401,6 +421,29 @@ TEST_P(SurfaceMono, PlacedTransfersAreClippedLikeAnyOther)
     }
 }
 
+TEST_P(SurfaceMono, EachCopyTakesTheColoursOfItsOwnMoment)
+{
+    const qreal dpr = GetParam();
+    Surface src(6, 4, dpr);
+    src.filledBox(1, 1, 1, 1, rgb(255, 255, 255));
+    const MonoSnapshot snap(src, 6, 4);
+    Surface dst(6, 4, dpr);
+    // Colours that change between copies, back and forth, as a banner may.
+    const struct {
+        Color fore, back;
+    } turns[] = {{rgb(255, 0, 0), rgb(0, 0, 0)}, {rgb(0, 255, 0), rgb(0, 0, 0)}, {rgb(0, 255, 0), rgb(0, 0, 90)},
+                 {rgb(255, 0, 0), rgb(0, 0, 0)}};
+    for (const auto &t : turns) {
+        dst.setBackColor(t.back);
+        dst.foreColor = t.fore;
+        dst.bitBlt(0, 0, 6, 4, snap, 0, 0);
+        const auto grid = logicalGrid(dst);
+        EXPECT_EQ(grid[1][1], t.fore);
+        EXPECT_EQ(grid[0][0], t.back);
+        EXPECT_EQ(grid[3][5], t.back);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(PixelRatio, SurfaceMono, ::testing::Values(1, 2));
 
 TEST(SurfacePixelRatio, ImageIsDoubledWhileCoordinatesStayLogical)
@@ -510,6 +553,71 @@ TEST(SurfaceViewTest, RefreshPaintsAtOnceAndShowsTheImage)
     view.hide();
     EXPECT_TRUE(view.refresh());
     EXPECT_EQ(counter.paints, paintsShown) << "nothing to paint while hidden";
+}
+
+// What a view's paints cover, and how many there were.
+struct PaintRecorder : QObject {
+    int paints = 0;
+    QRegion painted;
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint) {
+            ++paints;
+            painted += static_cast<QPaintEvent *>(e)->region();
+        }
+        return false;
+    }
+};
+
+TEST(SurfaceViewTest, RefreshSendsOnlyWhatChangedSinceTheLastPaint)
+{
+    QWidget top;
+    top.resize(120, 80);
+    SurfaceView view(&top);
+    view.moveTo(0, 0, 100, 60);
+    top.show();
+    for (int i = 0; i < 50 && !(top.windowHandle() && top.windowHandle()->isExposed()); ++i)
+        QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    Surface &s = view.surface();
+    ASSERT_TRUE(view.refresh());
+
+    PaintRecorder rec;
+    view.installEventFilter(&rec);
+    const auto refreshed = [&] {
+        rec.paints = 0;
+        rec.painted = QRegion();
+        EXPECT_TRUE(view.refresh());
+        return rec.painted;
+    };
+
+    EXPECT_TRUE(refreshed().isEmpty()) << "nothing changed";
+    EXPECT_EQ(rec.paints, 0);
+
+    s.filledBox(10, 20, 4, 2, rgb(255, 255, 0));
+    s.filledBox(70, 50, 0, 0, rgb(0, 255, 0));
+    const QRegion two = refreshed();
+    EXPECT_TRUE(two.contains(QRect(10, 20, 5, 3)));
+    EXPECT_TRUE(two.contains(QPoint(70, 50)));
+    EXPECT_FALSE(two.contains(QPoint(40, 35))) << "an unchanged band between them stays";
+    EXPECT_FALSE(two.contains(QPoint(0, 0)));
+
+    // A change shown by another paint, then taken back: the screen has it, so the refresh sends it.
+    s.filledBox(30, 30, 3, 3, rgb(255, 0, 0));
+    view.update();
+    QCoreApplication::processEvents();
+    s.filledBox(30, 30, 3, 3, rgb(0, 0, 0));
+    EXPECT_TRUE(refreshed().contains(QRect(30, 30, 4, 4)));
+
+    // A grab paints into a picture, not onto the screen; what it painted must still be sent.
+    s.filledBox(5, 5, 1, 1, rgb(0, 0, 255));
+    (void)view.grab();
+    EXPECT_TRUE(refreshed().contains(QPoint(5, 5)));
+    EXPECT_TRUE(refreshed().isEmpty());
+
+    const QImage shown = view.grab().toImage();
+    EXPECT_EQ(fromQColor(shown.pixelColor(10, 20)), rgb(255, 255, 0));
+    EXPECT_EQ(fromQColor(shown.pixelColor(30, 30)), rgb(0, 0, 0));
 }
 
 } // namespace
