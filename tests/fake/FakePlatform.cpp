@@ -61,7 +61,6 @@ void FakePlatform::wait(std::uint64_t until)
         micros_ = until;
         return;
     }
-    ++servicedWaits;
     // Step to each scripted moment inside the wait: keys and clicks are posted and held back,
     // close requests and calls happen there and then.
     while (!script_.empty()) {

@@ -89,8 +89,6 @@ public:
     void advanceMicros(std::uint64_t us) { micros_ += us; }
     int yields = 0;
     int sleeps = 0;
-    // Waits in which the window system was answered.
-    int servicedWaits = 0;
     int beeps = 0;
     QDateTime clockTime = QDateTime(QDate(2026, 12, 8), QTime(21, 14, 5));
     double lastSeed = -1;
