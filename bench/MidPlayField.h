@@ -60,8 +60,7 @@ struct MidPlayField {
 
     void present()
     {
-        form.picTxt->refresh();
-        form.picPTS->refresh();
+        vx::SurfaceView::refresh({form.picTxt, form.picPTS});
     }
 
     void pass()

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QScreen>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -19,6 +20,35 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+// Every allocation through malloc, calloc or realloc (operator new included) is counted.
+extern "C" {
+void *__libc_malloc(std::size_t size);
+void *__libc_calloc(std::size_t count, std::size_t size);
+void *__libc_realloc(void *old, std::size_t size);
+}
+
+namespace {
+std::atomic<long> allocations{0};
+}
+
+extern "C" void *malloc(std::size_t size)
+{
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_malloc(size);
+}
+
+extern "C" void *calloc(std::size_t count, std::size_t size)
+{
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_calloc(count, size);
+}
+
+extern "C" void *realloc(void *old, std::size_t size)
+{
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_realloc(old, size);
+}
 
 namespace {
 
@@ -87,6 +117,43 @@ void redrawPassAfterNap(benchmark::State &state)
     }
 }
 BENCHMARK(redrawPassAfterNap)->Arg(1)->Arg(2)->UseManualTime()->Iterations(100)->Unit(benchmark::kMicrosecond);
+
+// Allocations of an untyped pass in steady play (the line moving, nothing else changing), split into
+// drawing and presenting; the pass count is the iteration count.
+void allocationsPerSteadyPass(benchmark::State &state)
+{
+    QScreen *screen = screenWithRatio(1);
+    if (!screen) {
+        state.SkipWithError("no screen at one device pixel ratio");
+        return;
+    }
+    MidPlayField field(screen);
+    vx::RoundState &rs = field.form.rs;
+    rs.score = 0;
+    rs.combo = 0;
+    rs.judgeText.clear();
+    const auto draw = [&] {
+        rs.textLeft = rs.textLeft > 20 ? rs.textLeft - 0.5f : 300;
+        field.form.drawPass(static_cast<std::int32_t>(field.tick += 16), field.statusWidth, field.gaugeTop);
+    };
+    // One whole sweep of the line first, so every glyph cache has seen every position it will.
+    for (int i = 0; i < 600; ++i) {
+        draw();
+        field.present();
+    }
+    long drawing = 0, presenting = 0;
+    for (auto _ : state) {
+        const long a = allocations.load();
+        draw();
+        const long b = allocations.load();
+        field.present();
+        presenting += allocations.load() - b;
+        drawing += b - a;
+    }
+    state.counters["drawing"] = benchmark::Counter(static_cast<double>(drawing), benchmark::Counter::kAvgIterations);
+    state.counters["presenting"] = benchmark::Counter(static_cast<double>(presenting), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(allocationsPerSteadyPass)->Iterations(200)->Repetitions(1)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

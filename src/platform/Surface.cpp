@@ -154,6 +154,18 @@ QPainter &Surface::painter()
     return *painter_;
 }
 
+const QPen &Surface::pen(Color color)
+{
+    for (const auto &[c, p] : pens_)
+        if (c == color)
+            return p;
+    // The growing glyph fades through many colours; past a few dozen, start over rather than grow.
+    constexpr std::size_t maxPens = 32;
+    if (pens_.size() >= maxPens)
+        pens_.clear();
+    return pens_.emplace_back(color, QPen(toQColor(color))).second;
+}
+
 void Surface::beforeWrite()
 {
     // A write into an image that someone else shares makes it a copy of its own, under the painter's feet.
@@ -233,7 +245,7 @@ void Surface::print(const QString &text, bool lineEnd)
         QPainter &p = painter();
         if (!fontTransparent)
             p.fillRect(QRectF(currentX, currentY, w, h), toQColor(backColor_));
-        p.setPen(toQColor(foreColor));
+        p.setPen(pen(foreColor));
         if (prepare) {
             for (const QGlyphRun &run : t->runs)
                 p.drawGlyphRun(QPointF(currentX, currentY), run);

@@ -6,12 +6,14 @@
 #include <QGlyphRun>
 #include <QList>
 #include <QPainter>
+#include <QPen>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace vx {
@@ -112,6 +114,9 @@ private:
     // Declared after image_, so it ends before the image goes.
     std::unique_ptr<QPainter> painter_;
     QPainter &painter();
+    // Pens made once per colour: making one allocates, and passes print in the same few colours.
+    std::vector<std::pair<Color, QPen>> pens_;
+    const QPen &pen(Color color);
     void beforeWrite();
 };
 

@@ -27,17 +27,33 @@ void SurfaceView::moveTo(int left, int top, int width, int height)
 
 bool SurfaceView::refresh()
 {
-    if (!isVisible())
-        return true;
-    if (devicePixelRatioF() != surface_.devicePixelRatio())
-        syncPixelRatio();
-    const QRegion changed = changedRegion();
-    if (!changed.isEmpty()) {
-        presenting_ = true;
-        repaint(changed);
-        presenting_ = false;
-    }
+    refresh({this});
     return true;
+}
+
+void SurfaceView::refresh(std::initializer_list<SurfaceView *> views)
+{
+    // Every view but the last is only marked; the last one's repaint paints and flushes them all.
+    SurfaceView *last = nullptr;
+    QRegion lastChanged;
+    for (SurfaceView *view : views) {
+        if (!view->isVisible())
+            continue;
+        if (view->devicePixelRatioF() != view->surface_.devicePixelRatio())
+            view->syncPixelRatio();
+        QRegion changed = view->changedRegion();
+        if (changed.isEmpty())
+            continue;
+        view->presenting_ = true;
+        if (last)
+            last->update(lastChanged);
+        last = view;
+        lastChanged = std::move(changed);
+    }
+    if (last)
+        last->repaint(lastChanged);
+    for (SurfaceView *view : views)
+        view->presenting_ = false;
 }
 
 QRegion SurfaceView::changedRegion() const

@@ -6,6 +6,8 @@
 #include <QRegion>
 #include <QWidget>
 
+#include <initializer_list>
+
 namespace vx {
 
 // Shows a Surface; the surface is the widget's only content.
@@ -22,6 +24,8 @@ public:
     // Repaints now when shown (a hidden view has nothing on screen to repaint); never fails.
     // Only the pixels that differ from the picture on screen are sent.
     bool refresh();
+    // The same for views of one window, all in one paint: one trip to the display server, not one each.
+    static void refresh(std::initializer_list<SurfaceView *> views);
     // The part of the view (its own coordinates) whose image differs from what it last painted.
     QRegion changedRegion() const;
 

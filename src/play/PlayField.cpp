@@ -76,13 +76,14 @@ void frmClackon::drawPass(std::int32_t passTick, std::int32_t statusWidth, std::
     }
     pts.foreColor = isOdd(n) ? static_cast<Color>(rs.judgeColor) : black;
     pts.currentX = rs.textLeft + d * 0.01 - (d / 1000.0) * (d / 10.0);
-    pts.print(rs.judgeText + QLatin1Char(' '));
+    pts.print(statusTexts_.judgement(rs.judgeText, [](const QString &t) { return t + QLatin1Char(' '); }));
 
     pts.foreColor = rgb(0, 128, 255);
-    pts.print(formatDigits(rs.shownScore, 7) + QStringLiteral(" PTS"), false);
+    pts.print(statusTexts_.shownScore(rs.shownScore, [](double v) { return formatDigits(v, 7) + QStringLiteral(" PTS"); }),
+              false);
     if (rs.score != 0) {
         pts.foreColor = isOdd(n) ? rgb(255, 255, 0) : rgb(0, 255, 0);
-        pts.print(QStringLiteral("+ ") + formatDigits(rs.score, 6));
+        pts.print(statusTexts_.pendingScore(rs.score, [](double v) { return QStringLiteral("+ ") + formatDigits(v, 6); }));
     } else {
         pts.print(QString());
     }
@@ -90,7 +91,7 @@ void frmClackon::drawPass(std::int32_t passTick, std::int32_t statusWidth, std::
     if (rs.combo > 3) {
         pts.setFontSize(24);
         pts.foreColor = rgb(255, 255, 0);
-        pts.print(QString::number(rs.combo) + QStringLiteral(" combo"));
+        pts.print(statusTexts_.combo(rs.combo, [](std::int32_t c) { return QString::number(c) + QStringLiteral(" combo"); }));
         pts.setFontSize(10);
     }
 

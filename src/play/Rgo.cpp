@@ -46,8 +46,7 @@ void frmClackon::rgo()
                 }
             }
             refTick = passTick;
-            picTxt->refresh();
-            picPTS->refresh();
+            SurfaceView::refresh({picTxt, picPTS});
             pf.doEvents();
         }
 

@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "platform/SurfaceView.h"
+#include "play/StatusTexts.h"
 #include "present/Module1.h"
 #include "round/RoundState.h"
 
@@ -86,6 +87,7 @@ protected:
 private:
     void routeKey(const QKeyEvent &event);
     Platform &platform_;
+    StatusTexts statusTexts_;
 };
 
 } // namespace vx
