@@ -5,6 +5,7 @@
 // The line is random, so a scripted player cannot know it otherwise. The hook runs in every yield;
 // it tests two flags and an empty string, and writes one small file per round.
 #include "ForwardingPlatform.h"
+#include "platform/DisplaySetup.h"
 #include "platform/SdlSoundOutput.h"
 #include "platform/SystemPlatform.h"
 #include "present/Fonts.h"
@@ -63,9 +64,10 @@ private:
 
 int main(int argc, char **argv)
 {
+    vx::prepareDisplayConnection();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vx-clackon"));
-    QApplication::setDesktopFileName(QStringLiteral("vx-clackon"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.vxclackon.VXClackon"));
     vx::installFontSubstitutions();
 
     vx::SystemPlatform system(std::make_unique<vx::SdlSoundOutput>());

@@ -6,6 +6,7 @@
 // the passes back to back (warm) for comparison.
 #include "BenchClock.h"
 #include "MidPlayField.h"
+#include "platform/DisplaySetup.h"
 #include "present/Fonts.h"
 
 #include <QApplication>
@@ -76,6 +77,8 @@ void print(const char *name, const Series &s)
 
 int main(int argc, char **argv)
 {
+    // Connected as the game connects.
+    vx::prepareDisplayConnection();
     QApplication app(argc, argv);
     vx::installFontSubstitutions();
     if (QGuiApplication::platformName() != QLatin1String("xcb"))

@@ -1,3 +1,4 @@
+#include "platform/DisplaySetup.h"
 #include "platform/SdlSoundOutput.h"
 #include "platform/SystemPlatform.h"
 #include "present/CommandLine.h"
@@ -39,6 +40,7 @@ int main(int argc, char **argv)
         break;
     }
 
+    vx::prepareDisplayConnection();
     std::unique_ptr<QApplication> app;
     {
         const vx::StartupGuard guard;
