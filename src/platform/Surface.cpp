@@ -142,7 +142,8 @@ const Surface::FontEntry &Surface::fontEntry() const
     f.setPointSizeF(fontSize_);
     f.setBold(bold_);
     f.setItalic(italic_);
-    fonts_.push_back(FontEntry{fontName_, fontSize_, bold_, italic_, f, QFontMetricsF(f, &image_)});
+    const QFontMetricsF metrics(f, &image_);
+    fonts_.push_back(FontEntry{fontName_, fontSize_, bold_, italic_, f, metrics, metrics.ascent(), metrics.height()});
     current_ = static_cast<int>(fonts_.size() - 1);
     return fonts_.back();
 }
@@ -209,7 +210,7 @@ const Surface::PreparedText &Surface::prepared(const QString &text) const
     layout.endLayout();
     QList<QGlyphRun> runs = line.isValid() ? line.glyphRuns() : QList<QGlyphRun>();
     // The layout puts its baseline at the line's ascent; the pen's baseline is the metrics' ascent.
-    const double shift = line.isValid() ? f.metrics.ascent() - line.ascent() : 0;
+    const double shift = line.isValid() ? f.ascent - line.ascent() : 0;
     for (QGlyphRun &run : runs) {
         QList<QPointF> places = run.positions();
         for (QPointF &p : places)
@@ -228,7 +229,7 @@ double Surface::textWidth(const QString &text) const
 double Surface::textHeight(const QString &) const
 {
     // One line of the font, whatever the text: what a print with line end moves down by.
-    return metrics().height();
+    return fontEntry().height;
 }
 
 void Surface::print(const QString &text, bool lineEnd)
@@ -251,7 +252,7 @@ void Surface::print(const QString &text, bool lineEnd)
                 p.drawGlyphRun(QPointF(currentX, currentY), run);
         } else {
             p.setFont(fontEntry().font);
-            p.drawText(QPointF(currentX, currentY + metrics().ascent()), text);
+            p.drawText(QPointF(currentX, currentY + fontEntry().ascent), text);
         }
     }
     if (lineEnd) {

@@ -81,6 +81,9 @@ private:
         bool italic;
         QFont font;
         QFontMetricsF metrics;
+        // Asked for by every print; the metrics would ask the font engines each time.
+        double ascent;
+        double height;
     };
     // A text shaped once in one font: its glyphs at their places from the pen position, and its width.
     struct PreparedText {
@@ -92,7 +95,6 @@ private:
     };
     const FontEntry &fontEntry() const;
     const PreparedText &prepared(const QString &text) const;
-    const QFontMetricsF &metrics() const { return fontEntry().metrics; }
     void fontChanged() { current_ = -1; }
     void fillPhysical(int x0, int y0, int x1, int y1, Color color); // logical, end-exclusive
     QRect toPhysical(int x, int y, int w, int h) const;
