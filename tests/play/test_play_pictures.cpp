@@ -3,6 +3,7 @@
 // the pass keeps from one pass to the next must not show.
 
 #include "fake/GameFixture.h"
+#include "fake/ImageDifference.h"
 #include "platform/Rounding.h"
 #include "present/NumberFormat.h"
 
@@ -196,22 +197,6 @@ void plainPass(RoundState &rs, PlainStrip &txt, PlainStrip &pts, const QImage &b
     txt.setFontSize(16);
     if (f == 50)
         rs.judgeFade = 0;
-}
-
-// The first differing device pixel, as text for the failure message; empty when the images match.
-QString firstDifference(const QImage &a, const QImage &b)
-{
-    if (a.size() != b.size())
-        return QStringLiteral("sizes differ");
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if ((a.pixel(x, y) & 0xFFFFFF) != (b.pixel(x, y) & 0xFFFFFF))
-                return QStringLiteral("(%1, %2): %3 against %4")
-                    .arg(x)
-                    .arg(y)
-                    .arg(a.pixel(x, y) & 0xFFFFFF, 6, 16, QLatin1Char('0'))
-                    .arg(b.pixel(x, y) & 0xFFFFFF, 6, 16, QLatin1Char('0'));
-    return {};
 }
 
 struct PictureSetup {
