@@ -101,6 +101,10 @@ void ShowBanner(const QString &text, std::int32_t mode, bool cuePlaying)
                 if (p <= X - 10)
                     return false;
                 s.bitBlt(p, 0, W, H, snapshot, 0, 0);
+                // A text wider than the surface, once past the left edge, leaves columns the copy
+                // no longer reaches; they would keep the picture before.
+                if (p < 0)
+                    s.bitBlt(W + p, 0, -p, H, RasterOp::Blackness);
                 return true;
             });
         }
