@@ -24,9 +24,12 @@ namespace vx {
 
 namespace {
 
-// The smallest buffer that kept every judgement cue whole on a busy machine (BENCHMARKS.md);
-// 512 was quicker by about 11 ms but broke up now and then.
-constexpr int kBufferFrames = 1024;
+// Buffers chosen by measurement on a busy machine (BENCHMARKS.md). SDL's PipeWire driver keeps
+// its own queue behind the buffer: 512 frames kept every cue whole there at 29 ms, 1024 took
+// 55 ms, and 256 or 384 broke cues up. PulseAudio: 768 frames kept every cue whole; 512 broke up
+// now and then.
+constexpr SdlAudioDevice::BufferFrames kBufferFrames{512, 768};
+
 // Anything bigger is not a cue; refusing it keeps a stray file from eating memory.
 constexpr std::size_t kMaxCueBytes = 32u << 20;
 constexpr std::size_t kCacheBudgetBytes = 64u << 20;
