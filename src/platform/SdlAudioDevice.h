@@ -29,8 +29,7 @@ public:
     using Samples = std::shared_ptr<const std::vector<std::int16_t>>;
 
     // Wanted device buffer, in sample frames, through SDL's PipeWire driver and through any
-    // other. The PipeWire driver queues buffers of its own behind the one asked for, and the
-    // graph's cycle follows the size asked for, so the same delay takes a smaller buffer there.
+    // other: the PipeWire driver plays one buffer per graph cycle and so has needs of its own.
     struct BufferFrames {
         int pipewire;
         int others;

@@ -24,11 +24,11 @@ namespace vx {
 
 namespace {
 
-// Buffers chosen by measurement on a busy machine (BENCHMARKS.md). SDL's PipeWire driver keeps
-// its own queue behind the buffer: 512 frames kept every cue whole there at 29 ms, 1024 took
-// 55 ms, and 256 or 384 broke cues up. PulseAudio: 768 frames kept every cue whole; 512 broke up
-// now and then.
-constexpr SdlAudioDevice::BufferFrames kBufferFrames{512, 768};
+// Buffers chosen by measurement on a busy machine (BENCHMARKS.md). PulseAudio: 768 frames kept
+// every cue whole; 512 broke up now and then. SDL's PipeWire driver hands over one buffer per
+// graph cycle and pads a short one with silence, so its buffer must not be smaller than the
+// cycle, which Debian's PipeWire holds at 1024 frames or more in a virtual machine.
+constexpr SdlAudioDevice::BufferFrames kBufferFrames{1024, 768};
 
 // Anything bigger is not a cue; refusing it keeps a stray file from eating memory.
 constexpr std::size_t kMaxCueBytes = 32u << 20;
