@@ -26,21 +26,34 @@ constexpr milliseconds kReopenWait{250};
 // Leaving the game waits this long for a reopen still talking to a server.
 constexpr milliseconds kExitWait{2000};
 
-// The drivers to try, one at a time, each through to an open device, so that one which loads
-// but finds no server gives way to the next. A driver the user named is SDL's to pick alone.
-// Otherwise PulseAudio first, which a PipeWire desktop serves too: SDL's own PipeWire driver
-// is quicker there but breaks up cues on a busy machine at every buffer size (BENCHMARKS.md).
-// Then PipeWire (a desktop without its PulseAudio server), ALSA and whatever else SDL has,
-// except the file and null drivers nobody wants by chance.
-std::vector<std::string> driverOrder()
+std::vector<std::string> compiledDrivers()
 {
-    const char *chosen = SDL_getenv("SDL_AUDIODRIVER");
-    if (chosen && *chosen)
-        return {std::string()};
     std::vector<std::string> compiled;
     for (int i = 0; i < SDL_GetNumAudioDrivers(); ++i)
         if (const char *name = SDL_GetAudioDriver(i))
             compiled.emplace_back(name);
+    return compiled;
+}
+
+// SDL's PipeWire driver starts wherever a PipeWire daemon answers, also where that daemon only
+// carries video and PulseAudio plays the sound; a driver that found nowhere to play gives way.
+bool hasNowhereToPlay(const std::string &driver)
+{
+    return driver == "pipewire" && SDL_GetNumAudioDevices(0) == 0;
+}
+
+} // namespace
+
+// Each driver is tried through to an open device, so that one which loads but finds no server
+// gives way to the next. PulseAudio first, which a PipeWire desktop serves too: SDL 2.26's own
+// PipeWire driver fills its buffers on a thread of normal priority, and at buffers small enough
+// for the delay wanted it breaks cues up on a busy machine (BENCHMARKS.md). Then PipeWire (a
+// desktop without its PulseAudio server), ALSA and whatever else SDL has, except the file and
+// null drivers nobody wants by chance.
+std::vector<std::string> audioDriverOrder(const std::vector<std::string> &compiled, const std::string &chosen)
+{
+    if (!chosen.empty())
+        return {std::string()};
     std::vector<std::string> order;
     for (const char *preferred : {"pulseaudio", "pipewire", "alsa"})
         if (std::find(compiled.begin(), compiled.end(), preferred) != compiled.end())
@@ -51,12 +64,10 @@ std::vector<std::string> driverOrder()
     return order;
 }
 
-} // namespace
-
 struct SdlAudioDevice::Shared {
-    explicit Shared(int frames) : wantedFrames(frames) {}
+    explicit Shared(BufferFrames frames) : wantedFrames(frames) {}
 
-    const int wantedFrames;
+    const BufferFrames wantedFrames;
 
     std::mutex lock;
     std::condition_variable changed;
@@ -121,11 +132,16 @@ struct SdlAudioDevice::Shared {
         endedIn.store(0);
 
         SDL_AudioDeviceID id = 0;
-        for (const std::string &driver : driverOrder()) {
+        const char *chosen = SDL_getenv("SDL_AUDIODRIVER");
+        for (const std::string &driver : audioDriverOrder(compiledDrivers(), chosen ? chosen : "")) {
             if (!driver.empty())
                 SDL_SetHint(SDL_HINT_AUDIODRIVER, driver.c_str());
             if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
                 continue;
+            if (hasNowhereToPlay(driver)) {
+                SDL_QuitSubSystem(SDL_INIT_AUDIO);
+                continue;
+            }
             // Nobody reads SDL's event queue; don't let hot-plug notices pile up in it.
             SDL_EventState(SDL_AUDIODEVICEADDED, SDL_IGNORE);
             SDL_EventState(SDL_AUDIODEVICEREMOVED, SDL_IGNORE);
@@ -133,7 +149,10 @@ struct SdlAudioDevice::Shared {
             want.freq = kWantedRate;
             want.format = AUDIO_S16SYS;
             want.channels = kChannels;
-            want.samples = Uint16(std::clamp(wantedFrames, 64, 32768));
+            const char *current = SDL_GetCurrentAudioDriver();
+            const int frames = current && std::strcmp(current, "pipewire") == 0 ? wantedFrames.pipewire
+                                                                                  : wantedFrames.others;
+            want.samples = Uint16(std::clamp(frames, 64, 32768));
             want.callback = &Shared::feed;
             want.userdata = this;
             id = SDL_OpenAudioDevice(nullptr, 0, &want, &format, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
@@ -161,7 +180,7 @@ struct SdlAudioDevice::Shared {
     }
 };
 
-SdlAudioDevice::SdlAudioDevice(int bufferFrames)
+SdlAudioDevice::SdlAudioDevice(BufferFrames bufferFrames)
     : shared_(std::make_shared<Shared>(bufferFrames))
 {
     SDL_SetMainReady();

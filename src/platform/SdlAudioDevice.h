@@ -9,6 +9,11 @@
 
 namespace vx {
 
+// The audio drivers to try, in turn, given the ones SDL was built with (`compiled`, in its order)
+// and the driver the user named in SDL_AUDIODRIVER (`chosen`, empty when none). A single empty
+// name means: leave the pick to SDL, which then tries the user's driver alone.
+std::vector<std::string> audioDriverOrder(const std::vector<std::string> &compiled, const std::string &chosen);
+
 // The life of one SDL audio device that plays one stretch of samples at a time: opened at
 // start, noticed when it is lost (server killed or restarted, headset gone) and reopened; a
 // server that only appears later is found the same way.
@@ -23,8 +28,14 @@ class SdlAudioDevice {
 public:
     using Samples = std::shared_ptr<const std::vector<std::int16_t>>;
 
-    // Wanted device buffer, in sample frames.
-    explicit SdlAudioDevice(int bufferFrames);
+    // Wanted device buffer, in sample frames, through SDL's PipeWire driver and through any
+    // other: the PipeWire driver plays one buffer per graph cycle and so has needs of its own.
+    struct BufferFrames {
+        int pipewire;
+        int others;
+    };
+    explicit SdlAudioDevice(BufferFrames bufferFrames);
+    explicit SdlAudioDevice(int bufferFrames) : SdlAudioDevice(BufferFrames{bufferFrames, bufferFrames}) {}
     ~SdlAudioDevice();
 
     SdlAudioDevice(const SdlAudioDevice &) = delete;

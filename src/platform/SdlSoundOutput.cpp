@@ -24,9 +24,12 @@ namespace vx {
 
 namespace {
 
-// The smallest buffer that kept every judgement cue whole on a busy machine (BENCHMARKS.md);
-// 512 was quicker by about 11 ms but broke up now and then.
-constexpr int kBufferFrames = 1024;
+// Buffers chosen by measurement on a busy machine (BENCHMARKS.md). PulseAudio: 768 frames kept
+// every cue whole; 512 broke up now and then. SDL's PipeWire driver hands over one buffer per
+// graph cycle and pads a short one with silence, so its buffer must not be smaller than the
+// cycle, which Debian's PipeWire holds at 1024 frames or more in a virtual machine.
+constexpr SdlAudioDevice::BufferFrames kBufferFrames{1024, 768};
+
 // Anything bigger is not a cue; refusing it keeps a stray file from eating memory.
 constexpr std::size_t kMaxCueBytes = 32u << 20;
 constexpr std::size_t kCacheBudgetBytes = 64u << 20;

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -433,6 +434,36 @@ TEST_F(SdlSoundTest, OutputThatAppearsLaterIsFound)
     EXPECT_EQ(countOf(samples, 1234), 2205u * kChannels);
 }
 
+TEST(AudioDriverOrder, PulseAudioThenPipeWireThenAlsaUnlessTheUserChose)
+{
+    using Names = std::vector<std::string>;
+    const struct {
+        Names compiled;
+        std::string chosen;
+        Names order;
+    } cases[] = {
+        // The file and null drivers are never picked by chance; the rest keep SDL's order.
+        {{"pipewire", "alsa", "pulseaudio", "jack", "disk", "dummy"}, "", {"pulseaudio", "pipewire", "alsa", "jack"}},
+        {{"sndio", "alsa", "pulseaudio"}, "", {"pulseaudio", "alsa", "sndio"}},
+        {{"alsa", "pipewire"}, "", {"pipewire", "alsa"}},
+        {{"disk", "dummy"}, "", {}},
+        // The user's driver, whatever it is, is SDL's to open alone.
+        {{"pulseaudio", "alsa", "pipewire"}, "alsa", {""}},
+        {{"pulseaudio", "pipewire"}, "disk", {""}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(vx::audioDriverOrder(c.compiled, c.chosen), c.order) << "chosen '" << c.chosen << "'";
+}
+
+// The small buffer meant for SDL's PipeWire driver would break cues up on any other.
+TEST_F(SdlSoundTest, DriversOtherThanPipeWireGetTheirOwnBuffer)
+{
+    const vx::SdlAudioDevice device(vx::SdlAudioDevice::BufferFrames{256, 1024});
+    ASSERT_TRUE(device.isOpen());
+    EXPECT_EQ(device.driverName(), "disk");
+    EXPECT_EQ(device.bufferFrames(), 1024);
+}
+
 class SdlSoundNoDevice : public ::testing::TestWithParam<const char *> {};
 
 TEST_P(SdlSoundNoDevice, IsSilentAndSaysNothing)
@@ -441,6 +472,9 @@ TEST_P(SdlSoundNoDevice, IsSilentAndSaysNothing)
     ASSERT_TRUE(tmp.isValid());
     writeFile(tmp.filePath(QStringLiteral("ok.wav")), constantWav(441, 1000));
     setenv("SDL_AUDIODRIVER", GetParam(), 1);
+    // No sound server's socket in here: a PulseAudio-only or silent desktop, as PipeWire sees it.
+    const QByteArray runtimeDir = qgetenv("XDG_RUNTIME_DIR");
+    setenv("XDG_RUNTIME_DIR", QFile::encodeName(tmp.path()).constData(), 1);
 
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
@@ -458,13 +492,19 @@ TEST_P(SdlSoundNoDevice, IsSilentAndSaysNothing)
     }
     const std::string printed = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
     unsetenv("SDL_AUDIODRIVER");
-    if (opened)
-        GTEST_SKIP() << GetParam() << " found a sound card here";
+    if (runtimeDir.isNull())
+        unsetenv("XDG_RUNTIME_DIR");
+    else
+        setenv("XDG_RUNTIME_DIR", runtimeDir.constData(), 1);
+    if (opened && std::strcmp(GetParam(), "alsa") == 0)
+        GTEST_SKIP() << "alsa found a sound card here";
+    EXPECT_FALSE(opened);
     EXPECT_EQ(printed, "");
     EXPECT_EQ(std::count(results.begin(), results.end(), true), 0);
 }
 
 // "alsa" without a sound card is what a headless machine looks like; alsa-lib likes to complain there.
-INSTANTIATE_TEST_SUITE_P(Drivers, SdlSoundNoDevice, ::testing::Values("no-such-driver", "alsa"));
+// "pipewire" with no daemon must fail to open, or a desktop with PulseAudio alone would stay silent.
+INSTANTIATE_TEST_SUITE_P(Drivers, SdlSoundNoDevice, ::testing::Values("no-such-driver", "alsa", "pipewire"));
 
 } // namespace
