@@ -157,8 +157,7 @@ struct SdlAudioDevice::Shared {
             want.userdata = this;
             id = SDL_OpenAudioDevice(nullptr, 0, &want, &format, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
             if (id != 0) {
-                const char *name = SDL_GetCurrentAudioDriver();
-                this->driver = name ? name : "";
+                this->driver = current ? current : "";
                 SDL_PauseAudioDevice(id, 0);
                 break;
             }
